@@ -1,0 +1,6 @@
+#include "cmd_target.h"
+
+BOOL CCmdTarget::ProcessWindowMessage(UINT, WPARAM, LPARAM, LRESULT&)
+{
+    return FALSE;
+}
