@@ -1,0 +1,74 @@
+#include "host_dialog.h"
+
+namespace {
+
+HICON LoadAppIcon(UINT nID)
+{
+    LPCSTR lpszName = MAKEINTRESOURCEA(nID);
+    return ::LoadIconA(AfxFindResourceHandle(lpszName, RT_GROUP_ICON), lpszName);
+}
+
+} // namespace
+
+CTandivorexDlg::CTandivorexDlg(CWnd* pParent)
+    : CDialog(IDD_MAIN_DIALOG, pParent)
+    , m_hMenu(nullptr)
+    , m_bridge()
+    , m_bPhoneKnown(0)
+    , m_bDeviceOpen(0)
+    , m_szModulePath()
+    , m_bAutoRun(0)
+    , m_hPhoneWnd(nullptr)
+    , m_hIcon(LoadAppIcon(IDR_MAINFRAME))
+{
+    ::GetModuleFileNameA(nullptr, m_szModulePath, MAX_PATH);
+}
+
+CTandivorexDlg::~CTandivorexDlg()
+{
+    // The library may still call back; it must not find this object any more.
+    UnregisterHandsetHost(this);
+}
+
+BEGIN_MESSAGE_MAP(CTandivorexDlg, CDialog)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+END_MESSAGE_MAP()
+
+BOOL CTandivorexDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    RegisterHandsetHost(this, m_hWnd);
+    return TRUE;
+}
+
+void CTandivorexDlg::OnPaint()
+{
+    if (IsIconic()) {
+        CPaintDC dc(this);
+        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+
+        int cxIcon = ::GetSystemMetrics(SM_CXICON);
+        int cyIcon = ::GetSystemMetrics(SM_CYICON);
+        RECT rect;
+        GetClientRect(&rect);
+        int x = (rect.right - rect.left - cxIcon + 1) / 2;
+        int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+        dc.DrawIcon(x, y, m_hIcon);
+    } else {
+        // The window exists only to receive messages: it hides on its first paint.
+        ShowWindow(SW_HIDE);
+        Default();
+    }
+}
+
+HCURSOR CTandivorexDlg::OnQueryDragIcon()
+{
+    return m_hIcon;
+}
+
+void CTandivorexDlg::OnSysCommand(UINT, LPARAM)
+{
+    Default();
+}

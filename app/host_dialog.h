@@ -1,0 +1,40 @@
+#pragma once
+
+#include "afx/afxwin.h"
+#include "bridge/key_bridge.h"
+#include "handset/handset_callback.h"
+#include "res/resource.h"
+
+// Private messages of the host window.
+const UINT WM_TRAY_NOTIFY = WM_USER + 100;
+const UINT WM_PHONE_STATE = WM_USER + 102;
+
+const UINT_PTR TIMER_OPEN_DEVICE = 257;
+const UINT_PTR TIMER_FIND_PHONE = 258;
+
+// The caption is how a second copy, and any sender of phone states, finds us.
+#define HOST_WINDOW_CAPTION "*Tandivorex"
+
+// The hidden dialog that owns all run-time state and handles every event.
+class CTandivorexDlg : public CDialog {
+public:
+    explicit CTandivorexDlg(CWnd* pParent = nullptr);
+    ~CTandivorexDlg() override;
+
+    HMENU m_hMenu;
+    CKeyBridge m_bridge;
+    BOOL m_bPhoneKnown;
+    int m_bDeviceOpen;
+    char m_szModulePath[MAX_PATH];
+    BOOL m_bAutoRun;
+    HWND m_hPhoneWnd;
+    HICON m_hIcon;
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnSysCommand(UINT nID, LPARAM lParam);
+
+    DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,130 @@
+#include "key_bridge.h"
+
+namespace {
+
+// Handset event types.
+const UINT EVENT_KEYSET = 0;
+const UINT EVENT_EXTENDED_KEY = 4;
+const UINT EVENT_KEY = 11;
+const UINT EVENT_ACTIVATE = 12;
+const UINT EVENT_ESCAPE = 13;
+const UINT EVENT_FORWARD_ON = 14;
+const UINT EVENT_FORWARD_OFF = 15;
+
+// Values of event 0 that switch on the extended key set.
+const int KEYSET_FIRST = 256;
+const int KEYSET_LAST = 398;
+
+// Both key messages carry this one LPARAM, as the softphone has always seen it.
+const LPARAM KEY_LPARAM = 0x0001C001;
+const DWORD KEY_HOLD_MS = 100;
+
+// Handset key code (low byte of an event 11) to virtual key; 0 presses nothing.
+UINT VirtualKeyFromHandsetKey(BYTE code)
+{
+    if (code >= 0x80 && code <= 0x89)
+        return code - 0x50; // '0' to '9'
+    switch (code) {
+    case 0x8B: return VK_MULTIPLY;
+    case 0x8C: return VK_DIVIDE;
+    case 0x8D: return VK_DOWN;
+    case 0x8E: return VK_UP;
+    case 0x91: return VK_RETURN;
+    default: return 0;
+    }
+}
+
+UINT VirtualKeyFromExtendedKey(int value)
+{
+    switch (value) {
+    case 4: return VK_RIGHT;
+    case 20: return VK_F5;
+    case 35: return VK_LEFT;
+    default: return 0;
+    }
+}
+
+} // namespace
+
+CKeyBridge::CKeyBridge()
+    : m_hTarget(nullptr)
+    , m_nState(KEY_STATE_NONE)
+    , m_bForward(1)
+    , m_nKeySet(KEYSET_BASIC)
+{
+}
+
+void CKeyBridge::HandleEvent(UINT type, int value)
+{
+    switch (type) {
+    case EVENT_KEYSET:
+        if (value >= KEYSET_FIRST && value <= KEYSET_LAST) {
+            m_nKeySet = KEYSET_EXTENDED;
+            m_bForward = 1;
+        }
+        break;
+    case EVENT_EXTENDED_KEY:
+        if (m_nKeySet == KEYSET_EXTENDED) {
+            UINT vk = VirtualKeyFromExtendedKey(value);
+            if (vk != 0)
+                PressKey(vk);
+        }
+        break;
+    case EVENT_KEY:
+        if (m_bForward) {
+            // The window comes forward even for a key that maps to nothing.
+            BringToFront(m_hTarget);
+            UINT vk = VirtualKeyFromHandsetKey(static_cast<BYTE>(value & 0xFF));
+            if (vk != 0)
+                PressKey(vk);
+        }
+        break;
+    case EVENT_ACTIVATE:
+        BringToFront(m_hTarget);
+        break;
+    case EVENT_ESCAPE:
+        if (m_bForward) {
+            PressKey(VK_ESCAPE);
+        } else {
+            ::ShowWindow(m_hTarget, SW_HIDE);
+            ::UpdateWindow(m_hTarget);
+        }
+        break;
+    case EVENT_FORWARD_ON:
+        m_bForward = 1;
+        break;
+    case EVENT_FORWARD_OFF:
+        m_bForward = 0;
+        break;
+    default:
+        break;
+    }
+}
+
+void CKeyBridge::PressKey(UINT vk)
+{
+    // A null window would post to our own thread's queue, where the keys would
+    // end up in our own dialog; with no target they go nowhere.
+    if (m_hTarget == nullptr)
+        return;
+    ::PostMessageA(m_hTarget, WM_KEYDOWN, vk, KEY_LPARAM);
+    ::Sleep(KEY_HOLD_MS);
+    ::PostMessageA(m_hTarget, WM_KEYUP, vk, KEY_LPARAM);
+}
+
+void CKeyBridge::BringToFront(HWND hWnd)
+{
+    if (hWnd == nullptr)
+        return;
+    ::ShowWindow(hWnd, ::IsIconic(hWnd) ? SW_RESTORE : SW_SHOW);
+    ::UpdateWindow(hWnd);
+
+    // A background program may not take the foreground for another window
+    // unless the two threads share input state for the moment.
+    DWORD dwTargetThread = ::GetWindowThreadProcessId(hWnd, nullptr);
+    DWORD dwOwnThread = ::GetCurrentThreadId();
+    ::AttachThreadInput(dwOwnThread, dwTargetThread, TRUE);
+    ::SetForegroundWindow(hWnd);
+    ::SetActiveWindow(hWnd);
+    ::AttachThreadInput(dwOwnThread, dwTargetThread, FALSE);
+}

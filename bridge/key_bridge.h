@@ -1,0 +1,28 @@
+#pragma once
+
+#include <windows.h>
+
+// Phone states (the last one relayed is remembered; none yet is KEY_STATE_NONE).
+const int KEY_STATE_NONE = 256;
+
+// Key sets: the extended one also forwards the events of type 4.
+const int KEYSET_BASIC = 0x110;
+const int KEYSET_EXTENDED = 0x111;
+
+// Turns handset events into keystrokes and activation for the softphone
+// window, and phone states into handset commands.
+class CKeyBridge {
+public:
+    CKeyBridge();
+
+    void HandleEvent(UINT type, int value);
+    void BringToFront(HWND hWnd);
+
+    HWND m_hTarget;
+    int m_nState;
+    BOOL m_bForward;
+    int m_nKeySet;
+
+private:
+    void PressKey(UINT vk);
+};

@@ -1,0 +1,55 @@
+# Sourced by the test and demo scripts: a private Wine session made fresh for
+# each run: its own prefix, a display, the virtual desktop every process joins,
+# and one wineserver kept alive so that process starts are cheap.
+
+wine_session_start() { # PREFIX_DIR [DESKTOP_SIZE]
+    local prefix=$1 size=${2:-1024x768}
+    export WINEPREFIX=$prefix
+    export WINEARCH=win64
+    export WINEDEBUG=-all
+    # No Mono or Gecko: nothing here needs them, and their installers would prompt.
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    WINE_SESSION_XVFB_PID=""
+    if [ -z "${DISPLAY:-}" ]; then
+        local n
+        for n in $(seq 90 130); do
+            [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+        done
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        WINE_SESSION_XVFB_PID=$!
+        export DISPLAY=":$n"
+        local i
+        for i in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    fi
+    rm -rf "$prefix"
+    mkdir -p "$(dirname "$prefix")"
+    wineboot -i >/dev/null 2>&1 </dev/null
+    wineserver -w
+    local reg
+    reg=$(mktemp --suffix=.reg)
+    cat >"$reg" <<REG
+REGEDIT4
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]
+"Default"="$size"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
+"ShowCrashDialog"=dword:00000000
+REG
+    wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+    rm -f "$reg"
+    wineserver -w
+    # A persistent server for the whole run; it goes with wine_session_stop.
+    wineserver -p >/dev/null 2>&1 </dev/null
+}
+
+wine_session_stop() {
+    wineserver -k 2>/dev/null || true
+    if [ -n "${WINE_SESSION_XVFB_PID:-}" ]; then
+        kill "$WINE_SESSION_XVFB_PID" 2>/dev/null || true
+        wait "$WINE_SESSION_XVFB_PID" 2>/dev/null || true
+    fi
+}

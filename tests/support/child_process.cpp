@@ -1,0 +1,102 @@
+#include "child_process.h"
+
+#include <vector>
+
+std::string BinPath(const char* pszFile)
+{
+    char szPath[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
+    std::string path(szPath);
+    return path.substr(0, path.find_last_of("\\/") + 1) + pszFile;
+}
+
+CChildProcess::~CChildProcess()
+{
+    Terminate();
+}
+
+bool CChildProcess::Start(const char* pszExe, const std::string& args)
+{
+    Terminate();
+    std::string exe = BinPath(pszExe);
+    std::string cmd = "\"" + exe + "\" " + args;
+    std::vector<char> buffer(cmd.begin(), cmd.end());
+    buffer.push_back('\0');
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    return ::CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &si, &m_pi) != FALSE;
+}
+
+bool CChildProcess::Wait(DWORD dwMilliseconds)
+{
+    return m_pi.hProcess == nullptr || ::WaitForSingleObject(m_pi.hProcess, dwMilliseconds) == WAIT_OBJECT_0;
+}
+
+bool CChildProcess::IsRunning() const
+{
+    return m_pi.hProcess != nullptr && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+DWORD CChildProcess::ExitCode() const
+{
+    DWORD dwCode = STILL_ACTIVE;
+    if (m_pi.hProcess != nullptr)
+        ::GetExitCodeProcess(m_pi.hProcess, &dwCode);
+    return dwCode;
+}
+
+void CChildProcess::Terminate()
+{
+    if (m_pi.hProcess == nullptr)
+        return;
+    if (IsRunning()) {
+        ::TerminateProcess(m_pi.hProcess, 255);
+        ::WaitForSingleObject(m_pi.hProcess, 5000);
+    }
+    ::CloseHandle(m_pi.hThread);
+    ::CloseHandle(m_pi.hProcess);
+    m_pi = PROCESS_INFORMATION();
+}
+
+DWORD RunAndCapture(const char* pszExe, const std::string& args, std::string* pOutput, DWORD dwTimeoutMs)
+{
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE hRead = nullptr, hWrite = nullptr;
+    if (!::CreatePipe(&hRead, &hWrite, &sa, 0))
+        return static_cast<DWORD>(-1);
+    ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+
+    std::string exe = BinPath(pszExe);
+    std::string cmd = "\"" + exe + "\" " + args;
+    std::vector<char> buffer(cmd.begin(), cmd.end());
+    buffer.push_back('\0');
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = hWrite;
+    si.hStdError = hWrite;
+    PROCESS_INFORMATION pi = {};
+    BOOL bStarted = ::CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, TRUE,
+                                     CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+    ::CloseHandle(hWrite);
+    std::string output;
+    DWORD dwCode = static_cast<DWORD>(-1);
+    if (bStarted) {
+        char chunk[512];
+        DWORD dwRead = 0;
+        // The pipe closes when the child (and anything it passed the handle to) ends.
+        while (::ReadFile(hRead, chunk, sizeof chunk, &dwRead, nullptr) && dwRead > 0)
+            output.append(chunk, dwRead);
+        if (::WaitForSingleObject(pi.hProcess, dwTimeoutMs) != WAIT_OBJECT_0)
+            ::TerminateProcess(pi.hProcess, 255);
+        ::GetExitCodeProcess(pi.hProcess, &dwCode);
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+    }
+    ::CloseHandle(hRead);
+    if (pOutput != nullptr)
+        *pOutput = output;
+    return dwCode;
+}

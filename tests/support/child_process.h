@@ -1,0 +1,48 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Path of a file beside the running test executable (the build's bin folder).
+std::string BinPath(const char* pszFile);
+
+// A program started by a test; terminated when the test lets go of it.
+class CChildProcess {
+public:
+    CChildProcess() = default;
+    ~CChildProcess();
+    CChildProcess(const CChildProcess&) = delete;
+    CChildProcess& operator=(const CChildProcess&) = delete;
+
+    // Starts "exe args" with the exe from the bin folder; TRUE when it started.
+    bool Start(const char* pszExe, const std::string& args = std::string());
+    // TRUE when the process ended within the time.
+    bool Wait(DWORD dwMilliseconds);
+    bool IsRunning() const;
+    DWORD ExitCode() const;
+    DWORD Id() const { return m_pi.dwProcessId; }
+    void Terminate();
+
+private:
+    PROCESS_INFORMATION m_pi = {};
+};
+
+// Runs "exe args" to its end and returns its exit code, with its standard
+// output and error in *pOutput.
+DWORD RunAndCapture(const char* pszExe, const std::string& args, std::string* pOutput,
+                    DWORD dwTimeoutMs = 15000);
+
+// Polls until the condition holds or the time is up; returns the condition.
+template <typename Condition>
+bool WaitFor(Condition condition, DWORD dwTimeoutMs)
+{
+    DWORD dwStart = ::GetTickCount();
+    for (;;) {
+        if (condition())
+            return true;
+        if (::GetTickCount() - dwStart > dwTimeoutMs)
+            return false;
+        ::Sleep(20);
+    }
+}

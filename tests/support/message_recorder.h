@@ -1,0 +1,67 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// One message as a test window received it.
+struct RecordedMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    double timeMs; // QueryPerformanceCounter time, comparable between threads
+};
+
+// An expected message; a table of them ends with { 0 }.
+struct ExpectedMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// A real top-level window on a thread of its own that records the key,
+// show and activation messages it receives, in the manner of Wine's message
+// tests. A marker posted after an action tells where that action's effects end.
+class CMessageRecorder {
+public:
+    CMessageRecorder(const char* pszClass, const char* pszTitle);
+    ~CMessageRecorder();
+    CMessageRecorder(const CMessageRecorder&) = delete;
+    CMessageRecorder& operator=(const CMessageRecorder&) = delete;
+
+    HWND Window() const { return m_hWnd; }
+
+    // Waits until everything posted to the window before this call is recorded.
+    void Flush();
+    // The recording so far (key messages only unless bAll), cleared afterwards.
+    std::vector<RecordedMessage> Take(bool bAll = false);
+
+private:
+    static DWORD WINAPI ThreadProc(LPVOID pParam);
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    void Record(UINT uMsg, WPARAM wParam, LPARAM lParam);
+
+    std::string m_class;
+    std::string m_title;
+    HWND m_hWnd;
+    HANDLE m_hThread;
+    HANDLE m_hReady;
+    HANDLE m_hMarkerSeen;
+    CRITICAL_SECTION m_cs;
+    std::vector<RecordedMessage> m_messages;
+};
+
+double NowMs();
+
+// Compares the key messages received with a { 0 }-terminated table and
+// reports the first difference, with both sequences, at the caller's line.
+void ExpectSequence(const std::vector<RecordedMessage>& got, const ExpectedMessage* pExpected,
+                    const char* pszWhat);
+
+// Reports at the caller's line, as Wine's ok_sequence does.
+#define EXPECT_SEQUENCE(got, expected, what)                                                   \
+    do {                                                                                       \
+        SCOPED_TRACE(what);                                                                    \
+        ExpectSequence((got), (expected), (what));                                             \
+    } while (0)
