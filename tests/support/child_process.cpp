@@ -84,13 +84,28 @@ DWORD RunAndCapture(const char* pszExe, const std::string& args, std::string* pO
     std::string output;
     DWORD dwCode = static_cast<DWORD>(-1);
     if (bStarted) {
-        char chunk[512];
-        DWORD dwRead = 0;
-        // The pipe closes when the child (and anything it passed the handle to) ends.
-        while (::ReadFile(hRead, chunk, sizeof chunk, &dwRead, nullptr) && dwRead > 0)
-            output.append(chunk, dwRead);
-        if (::WaitForSingleObject(pi.hProcess, dwTimeoutMs) != WAIT_OBJECT_0)
-            ::TerminateProcess(pi.hProcess, 255);
+        // Drain the pipe while waiting, so that neither a chatty child nor a
+        // hung one can keep us past the time limit.
+        auto drain = [&] {
+            char chunk[512];
+            DWORD dwAvailable = 0, dwRead = 0;
+            while (::PeekNamedPipe(hRead, nullptr, 0, nullptr, &dwAvailable, nullptr) && dwAvailable > 0 &&
+                   ::ReadFile(hRead, chunk, sizeof chunk, &dwRead, nullptr) && dwRead > 0)
+                output.append(chunk, dwRead);
+        };
+        DWORD dwStart = ::GetTickCount();
+        for (;;) {
+            drain();
+            if (::WaitForSingleObject(pi.hProcess, 10) == WAIT_OBJECT_0) {
+                drain();
+                break;
+            }
+            if (::GetTickCount() - dwStart > dwTimeoutMs) {
+                ::TerminateProcess(pi.hProcess, 255);
+                ::WaitForSingleObject(pi.hProcess, 5000);
+                break;
+            }
+        }
         ::GetExitCodeProcess(pi.hProcess, &dwCode);
         ::CloseHandle(pi.hThread);
         ::CloseHandle(pi.hProcess);

@@ -1,0 +1,170 @@
+#include "device_client.h"
+
+#include "handset/qvusbtel.h"
+#include "standins/handset_sim/handset_protocol.h"
+
+#include <stdio.h>
+
+using namespace handset_protocol;
+
+namespace {
+
+const wchar_t kReplyClass[] = L"TandivorexHandsetSimReply";
+
+const char* CodeName(DWORD code)
+{
+    if (code == QV_CODE_OPEN)
+        return "open";
+    if (code == QV_CODE_CLOSE)
+        return "close";
+    return "command";
+}
+
+} // namespace
+
+bool CDeviceClient::Connect()
+{
+    m_hDevice = FindDevice();
+    if (m_hDevice == nullptr)
+        fprintf(stderr, "handset-sim: no device is running (start one with: handset-sim serve)\n");
+    return m_hDevice != nullptr;
+}
+
+bool CDeviceClient::SetPlugged(bool plugged)
+{
+    LRESULT result = 0;
+    return Request(kSetPlugged, plugged ? 1 : 0, 0, &result)
+        && Check(result, plugged ? "plug" : "unplug (the device is unplugged now)");
+}
+
+bool CDeviceClient::SendEvent(int type, int value, const char* what)
+{
+    LRESULT result = 0;
+    return Request(kSendEvent, ToWParam(type), ToLParam(value), &result) && Check(result, what);
+}
+
+bool CDeviceClient::PrintStatus()
+{
+    LRESULT result = 0;
+    if (!Request(kGetStatus, 0, 0, &result))
+        return false;
+    if ((result & kStatusKnown) == 0) {
+        fprintf(stderr, "handset-sim: the device gave no status\n");
+        return false;
+    }
+    printf("%s %s\n", (result & kStatusPlugged) ? "plugged" : "unplugged",
+           (result & kStatusOpen) ? "open" : "closed");
+    return true;
+}
+
+bool CDeviceClient::PrintCommands(bool clear)
+{
+    HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = ReplyWndProc;
+    wc.hInstance = hInstance;
+    wc.lpszClassName = kReplyClass;
+    ::RegisterClassExW(&wc);
+    HWND hReply = ::CreateWindowExW(0, kReplyClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    hInstance, this);
+    if (hReply == nullptr) {
+        fprintf(stderr, "handset-sim: cannot create a window for the reply (error %lu)\n", ::GetLastError());
+        return false;
+    }
+
+    // The device answers with WM_COPYDATA, handled while this request waits.
+    LRESULT result = 0;
+    bool ok = Request(kGetCommands, static_cast<WPARAM>(WindowToLParam(hReply)), clear ? 1 : 0, &result)
+        && Check(result, "commands");
+    ::DestroyWindow(hReply);
+    if (ok && !m_replied) {
+        fprintf(stderr, "handset-sim: the device did not send its command list\n");
+        ok = false;
+    }
+    if (ok) {
+        for (DWORD code : m_reply)
+            printf("0x%04lX %s\n", code, CodeName(code));
+    }
+    return ok;
+}
+
+bool CDeviceClient::Quit()
+{
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(m_hDevice, &processId);
+    HANDLE hProcess = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
+    LRESULT result = 0;
+    bool ok = Request(kQuit, 0, 0, &result) && Check(result, "quit");
+    // Waiting for the end frees the session for the next serve as soon as quit returns.
+    if (ok && hProcess != nullptr && ::WaitForSingleObject(hProcess, kClientTimeoutMs) != WAIT_OBJECT_0) {
+        fprintf(stderr, "handset-sim: the device did not end\n");
+        ok = false;
+    }
+    if (hProcess != nullptr)
+        ::CloseHandle(hProcess);
+    return ok;
+}
+
+bool CDeviceClient::Request(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+{
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutW(m_hDevice, msg, wParam, lParam, SMTO_NORMAL, kClientTimeoutMs, &answer)) {
+        DWORD error = ::GetLastError();
+        if (error == ERROR_TIMEOUT || error == 0)
+            fprintf(stderr, "handset-sim: the device did not answer within %u ms\n", kClientTimeoutMs);
+        else
+            fprintf(stderr, "handset-sim: cannot reach the device (error %lu)\n", error);
+        return false;
+    }
+    *pResult = static_cast<LRESULT>(answer);
+    return true;
+}
+
+bool CDeviceClient::Check(LRESULT result, const char* what)
+{
+    const char* problem = nullptr;
+    switch (result) {
+    case kOk:
+        return true;
+    case kUnplugged:
+        problem = "the handset is unplugged";
+        break;
+    case kNotOpen:
+        problem = "the library has not opened the handset";
+        break;
+    case kLibraryGone:
+        problem = "the program that opened the handset is gone";
+        break;
+    case kLibraryTimeout:
+        problem = "the program's callback did not return in time";
+        break;
+    case kReplyFailed:
+        problem = "the device could not send its answer";
+        break;
+    default:
+        problem = "the device gave an unknown answer";
+        break;
+    }
+    fprintf(stderr, "handset-sim: %s failed: %s\n", what, problem);
+    return false;
+}
+
+LRESULT CALLBACK CDeviceClient::ReplyWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_NCCREATE) {
+        void* pClient = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pClient));
+    }
+    auto* pClient = reinterpret_cast<CDeviceClient*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    if (msg == WM_COPYDATA && pClient != nullptr) {
+        auto* pCds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (pCds->dwData != kCommandListTag || pCds->cbData % sizeof(DWORD) != 0)
+            return FALSE;
+        const DWORD* pCodes = static_cast<const DWORD*>(pCds->lpData);
+        pClient->m_reply.assign(pCodes, pCodes + pCds->cbData / sizeof(DWORD));
+        pClient->m_replied = true;
+        return TRUE;
+    }
+    return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+}

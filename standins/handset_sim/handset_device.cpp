@@ -1,0 +1,170 @@
+#include "handset_device.h"
+
+#include "handset/qvusbtel.h"
+#include "standins/handset_sim/handset_protocol.h"
+
+#include <stdio.h>
+
+#include <vector>
+
+using namespace handset_protocol;
+
+namespace {
+
+// Enough for any test; a device left running for days must not grow without bound.
+const size_t kMaxCommands = 10000;
+
+} // namespace
+
+int CHandsetDevice::Serve(bool plugged)
+{
+    HANDLE hMutex = ::CreateMutexW(nullptr, FALSE, kDeviceMutex);
+    if (hMutex == nullptr || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        fprintf(stderr, "handset-sim: a device is already running in this session\n");
+        if (hMutex != nullptr)
+            ::CloseHandle(hMutex);
+        return 1;
+    }
+
+    HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = hInstance;
+    wc.lpszClassName = kDeviceClass;
+    ::RegisterClassExW(&wc);
+
+    CHandsetDevice device(plugged);
+    HWND hWnd = ::CreateWindowExW(0, kDeviceClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  hInstance, &device);
+    if (hWnd == nullptr) {
+        fprintf(stderr, "handset-sim: cannot create the device window (error %lu)\n", ::GetLastError());
+        ::CloseHandle(hMutex);
+        return 1;
+    }
+
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0)
+        ::DispatchMessageW(&msg);
+
+    ::DestroyWindow(hWnd);
+    ::CloseHandle(hMutex);
+    return 0;
+}
+
+LRESULT CALLBACK CHandsetDevice::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_NCCREATE) {
+        auto* pDevice = static_cast<CHandsetDevice*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        pDevice->m_hWnd = hWnd;
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pDevice));
+    }
+    auto* pDevice = reinterpret_cast<CHandsetDevice*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    if (pDevice == nullptr)
+        return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+
+    switch (msg) {
+    case kIoControl:
+        return pDevice->OnIoControl(static_cast<DWORD>(wParam), WindowFromParam(lParam));
+    case kSetPlugged:
+        return pDevice->OnSetPlugged(wParam != 0);
+    case kSendEvent:
+        return pDevice->OnSendEvent(FromParam(wParam), FromParam(lParam));
+    case kGetStatus:
+        return pDevice->OnGetStatus();
+    case kGetCommands:
+        return pDevice->OnGetCommands(WindowFromParam(wParam), lParam != 0);
+    case kQuit:
+        ::PostQuitMessage(0);
+        return kOk;
+    }
+    return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+}
+
+LRESULT CHandsetDevice::OnIoControl(DWORD code, HWND hLibrary)
+{
+    if (m_commands.size() >= kMaxCommands)
+        m_commands.pop_front();
+    m_commands.push_back(code);
+
+    if (code == QV_CODE_OPEN) {
+        // One library at a time, as with a real USB device.
+        if (!m_plugged || hLibrary == nullptr || !::IsWindow(hLibrary) || (IsOpen() && m_hLibrary != hLibrary))
+            return 0;
+        m_hLibrary = hLibrary;
+        return 1;
+    }
+    if (code == QV_CODE_CLOSE) {
+        if (hLibrary != nullptr && hLibrary == m_hLibrary)
+            m_hLibrary = nullptr;
+        return 1;
+    }
+    return m_plugged ? 1 : 0;
+}
+
+LRESULT CHandsetDevice::OnSetPlugged(bool plugged)
+{
+    m_plugged = plugged;
+    if (plugged || !IsOpen())
+        return kOk;
+    // Closed before telling the library, so that its answering close finds nothing to undo.
+    HWND hLibrary = m_hLibrary;
+    m_hLibrary = nullptr;
+    LRESULT result = Deliver(hLibrary, QV_EVENT_DEVICE_LOST, 0);
+    return result == kLibraryTimeout ? result : static_cast<LRESULT>(kOk);
+}
+
+LRESULT CHandsetDevice::OnSendEvent(int type, int value)
+{
+    if (!m_plugged)
+        return kUnplugged;
+    if (!IsOpen())
+        return kNotOpen;
+    return Deliver(m_hLibrary, type, value);
+}
+
+LRESULT CHandsetDevice::OnGetStatus()
+{
+    return kStatusKnown | (m_plugged ? kStatusPlugged : 0) | (IsOpen() ? kStatusOpen : 0);
+}
+
+LRESULT CHandsetDevice::OnGetCommands(HWND hReply, bool clear)
+{
+    std::vector<DWORD> codes(m_commands.begin(), m_commands.end());
+    COPYDATASTRUCT cds = {};
+    cds.dwData = kCommandListTag;
+    cds.cbData = static_cast<DWORD>(codes.size() * sizeof(DWORD));
+    cds.lpData = codes.empty() ? nullptr : codes.data();
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutW(hReply, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hWnd),
+                               reinterpret_cast<LPARAM>(&cds), SMTO_NORMAL, kLibraryTimeoutMs, &answer)
+        || answer == 0)
+        return kReplyFailed;
+    if (clear)
+        m_commands.clear();
+    return kOk;
+}
+
+// Synchronous, so that a client learns the event is with the program once this returns.
+// Not SMTO_BLOCK: the program may call the library, and so this device, from its callback.
+LRESULT CHandsetDevice::Deliver(HWND hLibrary, int type, int value)
+{
+    DWORD_PTR answer = 0;
+    if (::SendMessageTimeoutW(hLibrary, kEvent, ToWParam(type), ToLParam(value), SMTO_NORMAL,
+                              kDeliveryTimeoutMs, &answer))
+        return kOk;
+    if (::IsWindow(hLibrary))
+        return kLibraryTimeout;
+    if (m_hLibrary != hLibrary)
+        return kNotOpen; // the library closed while the event was on its way
+    m_hLibrary = nullptr;
+    return kLibraryGone;
+}
+
+// A library whose process ended without closing leaves only a dead window behind.
+bool CHandsetDevice::IsOpen()
+{
+    if (m_hLibrary != nullptr && !::IsWindow(m_hLibrary))
+        m_hLibrary = nullptr;
+    return m_hLibrary != nullptr;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+
+// The simulated handset: plugged in or not, opened by the library or not, and
+// a log of every code the library sent it. Lives on one thread with a
+// message-only window that the library and the command-line clients talk to.
+class CHandsetDevice {
+public:
+    // Runs the device until a client tells it to quit; returns the exit code.
+    static int Serve(bool plugged);
+
+private:
+    explicit CHandsetDevice(bool plugged) : m_plugged(plugged) {}
+
+    static LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnIoControl(DWORD code, HWND hLibrary);
+    LRESULT OnSetPlugged(bool plugged);
+    LRESULT OnSendEvent(int type, int value);
+    LRESULT OnGetStatus();
+    LRESULT OnGetCommands(HWND hReply, bool clear);
+    LRESULT Deliver(HWND hLibrary, int type, int value);
+    bool IsOpen();
+
+    HWND m_hWnd = nullptr;
+    bool m_plugged;
+    HWND m_hLibrary = nullptr; // the library's event window while it has the device open
+    std::deque<DWORD> m_commands;
+};

@@ -1,0 +1,64 @@
+// How the simulated handset (handset-sim serve), its command-line clients and
+// the stand-in QVUSBTEL.dll talk: window messages to a message-only window of
+// the device process, and from the device to a message-only window of the DLL.
+#pragma once
+
+#include <windows.h>
+
+namespace handset_protocol {
+
+// The device's window; only one may exist per session, guarded by the mutex.
+const wchar_t kDeviceClass[] = L"TandivorexHandsetSimDevice";
+const wchar_t kDeviceMutex[] = L"Local\\TandivorexHandsetSimDevice";
+
+// Library -> device. WPARAM: the code given to QV_DeviceIoControl, LPARAM: the
+// library's event window. Returns the value QV_DeviceIoControl should return.
+const UINT kIoControl = WM_APP + 1;
+
+// Device -> library. WPARAM: event type, LPARAM: event value, both as 32 bits.
+// Returns once the callback has returned.
+const UINT kEvent = WM_APP + 2;
+
+// Client -> device.
+const UINT kSetPlugged = WM_APP + 10;  // WPARAM: 1 plug, 0 unplug. Returns a Result.
+const UINT kSendEvent = WM_APP + 11;   // WPARAM: type, LPARAM: value. Returns a Result.
+const UINT kGetStatus = WM_APP + 12;   // Returns kStatusKnown plus the flags below.
+const UINT kGetCommands = WM_APP + 13; // WPARAM: reply window, LPARAM: 1 to clear. Returns a Result.
+const UINT kQuit = WM_APP + 14;        // Returns kOk.
+
+// kGetCommands answers with WM_COPYDATA to the reply window: an array of DWORD codes.
+const ULONG_PTR kCommandListTag = 0x51560001;
+
+enum Result {
+    kOk = 1,
+    kUnplugged,
+    kNotOpen,
+    kLibraryGone,
+    kLibraryTimeout,
+    kReplyFailed,
+};
+
+const LRESULT kStatusKnown = 0x100;
+const LRESULT kStatusPlugged = 0x1;
+const LRESULT kStatusOpen = 0x2;
+
+// The library never waits longer than this for the device; the device gives the
+// program's callback longer, and a client waits for both.
+const UINT kLibraryTimeoutMs = 1000;
+const UINT kDeliveryTimeoutMs = 2000;
+const UINT kClientTimeoutMs = 5000;
+
+// Window parameters carry 32-bit values whatever the width of either process.
+inline WPARAM ToWParam(int v) { return static_cast<WPARAM>(static_cast<UINT>(v)); }
+inline LPARAM ToLParam(int v) { return static_cast<LPARAM>(static_cast<UINT>(v)); }
+inline int FromParam(ULONG_PTR v) { return static_cast<int>(static_cast<UINT>(v)); }
+// Handles are 32-bit values too, sign-extended on 64-bit as Windows does.
+inline LPARAM WindowToLParam(HWND hWnd) { return ToLParam(static_cast<int>(reinterpret_cast<LONG_PTR>(hWnd))); }
+inline HWND WindowFromParam(ULONG_PTR v) { return reinterpret_cast<HWND>(static_cast<LONG_PTR>(FromParam(v))); }
+
+inline HWND FindDevice()
+{
+    return ::FindWindowExW(HWND_MESSAGE, nullptr, kDeviceClass, nullptr);
+}
+
+} // namespace handset_protocol

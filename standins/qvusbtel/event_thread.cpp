@@ -1,0 +1,131 @@
+#include "event_thread.h"
+
+#include "standins/handset_sim/handset_protocol.h"
+
+using namespace handset_protocol;
+
+namespace {
+
+const wchar_t kEventClass[] = L"QvUsbTelEvents";
+
+} // namespace
+
+CEventThread* CEventThread::Start(QV_HANDSET_CALLBACK callback, void* context, HANDLE hDeviceProcess)
+{
+    CEventThread* pThread = new CEventThread(callback, context, hDeviceProcess);
+    // The thread holds the DLL, so a FreeLibrary cannot pull its code from under it.
+    if (pThread->m_hReady == nullptr || pThread->m_hStop == nullptr
+        || !::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                 reinterpret_cast<LPCWSTR>(&CEventThread::ThreadMain), &pThread->m_hModule)) {
+        delete pThread;
+        return nullptr;
+    }
+    pThread->m_hThread = ::CreateThread(nullptr, 0, ThreadMain, pThread, 0, &pThread->m_threadId);
+    if (pThread->m_hThread == nullptr) {
+        ::FreeLibrary(pThread->m_hModule);
+        delete pThread;
+        return nullptr;
+    }
+    ::WaitForSingleObject(pThread->m_hReady, INFINITE);
+    if (pThread->m_hWnd == nullptr) {
+        pThread->Stop();
+        return nullptr;
+    }
+    return pThread;
+}
+
+CEventThread::CEventThread(QV_HANDSET_CALLBACK callback, void* context, HANDLE hDeviceProcess)
+    : m_callback(callback), m_context(context), m_hDeviceProcess(hDeviceProcess)
+{
+    m_hReady = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_hStop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
+CEventThread::~CEventThread()
+{
+    if (m_hDeviceProcess != nullptr)
+        ::CloseHandle(m_hDeviceProcess);
+    if (m_hReady != nullptr)
+        ::CloseHandle(m_hReady);
+    if (m_hStop != nullptr)
+        ::CloseHandle(m_hStop);
+    if (m_hThread != nullptr)
+        ::CloseHandle(m_hThread);
+}
+
+void CEventThread::Stop()
+{
+    ::InterlockedExchange(&m_stopped, 1);
+    ::SetEvent(m_hStop);
+    if (::GetCurrentThreadId() == m_threadId) {
+        m_detached = true;
+        return;
+    }
+    ::WaitForSingleObject(m_hThread, INFINITE);
+    delete this;
+}
+
+DWORD WINAPI CEventThread::ThreadMain(void* pParam)
+{
+    auto* pThread = static_cast<CEventThread*>(pParam);
+    HMODULE hModule = pThread->m_hModule;
+    pThread->Run();
+    if (pThread->m_detached)
+        delete pThread;
+    ::FreeLibraryAndExitThread(hModule, 0);
+    return 0;
+}
+
+void CEventThread::Run()
+{
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = m_hModule;
+    wc.lpszClassName = kEventClass;
+    ::RegisterClassExW(&wc);
+    m_hWnd = ::CreateWindowExW(0, kEventClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, m_hModule, this);
+    ::SetEvent(m_hReady);
+    if (m_hWnd == nullptr)
+        return;
+
+    HANDLE handles[] = {m_hStop, m_hDeviceProcess};
+    DWORD count = m_hDeviceProcess != nullptr ? 2 : 1;
+    for (;;) {
+        DWORD wait = ::MsgWaitForMultipleObjects(count, handles, FALSE, INFINITE, QS_ALLINPUT);
+        if (wait == WAIT_OBJECT_0 || wait == WAIT_FAILED)
+            break;
+        if (wait == WAIT_OBJECT_0 + 1 && count == 2) {
+            count = 1;
+            if (!m_lost)
+                Report(QV_EVENT_DEVICE_LOST, 0);
+            continue;
+        }
+        // Sent messages, which is how the device delivers, are handled inside PeekMessage.
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&msg);
+    }
+    ::DestroyWindow(m_hWnd);
+}
+
+LRESULT CALLBACK CEventThread::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_NCCREATE) {
+        void* pThread = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pThread));
+    }
+    auto* pThread = reinterpret_cast<CEventThread*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    if (msg == kEvent && pThread != nullptr)
+        return pThread->Report(FromParam(wParam), FromParam(lParam));
+    return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+}
+
+int CEventThread::Report(int type, int value)
+{
+    if (m_stopped != 0)
+        return 0;
+    if (type == QV_EVENT_DEVICE_LOST)
+        m_lost = true;
+    return m_callback(type, value, m_context);
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "handset/qvusbtel.h"
+
+// One open of the device: a thread of the library's own, with a message-only
+// window the device sends events to, calling the program's callback for each.
+// It also watches the device process, so that a device that dies counts as lost.
+class CEventThread {
+public:
+    // Takes over hDeviceProcess (may be null). Returns null if the thread cannot start.
+    static CEventThread* Start(QV_HANDSET_CALLBACK callback, void* context, HANDLE hDeviceProcess);
+
+    HWND Window() const { return m_hWnd; }
+
+    // No callback starts after this; it returns once a running one has, unless
+    // called from the callback itself. Frees the object, now or as its thread ends.
+    void Stop();
+
+private:
+    CEventThread(QV_HANDSET_CALLBACK callback, void* context, HANDLE hDeviceProcess);
+    ~CEventThread();
+
+    static DWORD WINAPI ThreadMain(void* pParam);
+    static LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void Run();
+    int Report(int type, int value);
+
+    QV_HANDSET_CALLBACK m_callback;
+    void* m_context;
+    HANDLE m_hDeviceProcess;
+    HMODULE m_hModule = nullptr;
+    HANDLE m_hReady = nullptr;
+    HANDLE m_hStop = nullptr;
+    HANDLE m_hThread = nullptr;
+    DWORD m_threadId = 0;
+    HWND m_hWnd = nullptr;
+    volatile LONG m_stopped = 0;
+    bool m_detached = false; // stopped from its own thread, which then frees the object
+    bool m_lost = false;     // the device said it is gone, so its process ending adds nothing
+};
