@@ -8,6 +8,10 @@ HICON LoadAppIcon(UINT nID)
     return ::LoadIconA(AfxFindResourceHandle(lpszName, RT_GROUP_ICON), lpszName);
 }
 
+// Broadcast by the shell when its task bar is (re)created, e.g. after Explorer
+// restarts; registered messages cannot be constants.
+const UINT WM_TASKBARCREATED = ::RegisterWindowMessageA("TaskbarCreated");
+
 } // namespace
 
 CTandivorexDlg::CTandivorexDlg(CWnd* pParent)
@@ -18,6 +22,7 @@ CTandivorexDlg::CTandivorexDlg(CWnd* pParent)
     , m_bDeviceOpen(0)
     , m_szModulePath()
     , m_bAutoRun(0)
+    , m_tray()
     , m_hPhoneWnd(nullptr)
     , m_hIcon(LoadAppIcon(IDR_MAINFRAME))
 {
@@ -34,12 +39,21 @@ BEGIN_MESSAGE_MAP(CTandivorexDlg, CDialog)
     ON_WM_SYSCOMMAND()
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
+    ON_MESSAGE(WM_HANDSET_EVENT, OnHandsetEvent)
+    ON_WM_TIMER()
+    ON_REGISTERED_MESSAGE(WM_TASKBARCREATED, OnTaskbarCreated)
 END_MESSAGE_MAP()
 
 BOOL CTandivorexDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     RegisterHandsetHost(this, m_hWnd);
+
+    m_tray.Add(m_hWnd, WM_TRAY_NOTIFY, m_hIcon, "Tandivorex", TRAY_ICON_ID);
+    m_tray.ShowStatus(STATUS_NO_DEVICE);
+
+    SetTimer(TIMER_OPEN_DEVICE, 1000, nullptr);
+    SetTimer(TIMER_FIND_PHONE, 1000, nullptr);
     return TRUE;
 }
 
@@ -71,4 +85,12 @@ HCURSOR CTandivorexDlg::OnQueryDragIcon()
 void CTandivorexDlg::OnSysCommand(UINT, LPARAM)
 {
     Default();
+}
+
+LRESULT CTandivorexDlg::OnTaskbarCreated(WPARAM, LPARAM)
+{
+    // Without this the icon, our only report and only way out, would be gone
+    // for good after the task bar restarts.
+    m_tray.Restore();
+    return 0;
 }

@@ -4,10 +4,13 @@
 #include "bridge/key_bridge.h"
 #include "handset/handset_callback.h"
 #include "res/resource.h"
+#include "tray/tray_icon.h"
 
 // Private messages of the host window.
 const UINT WM_TRAY_NOTIFY = WM_USER + 100;
 const UINT WM_PHONE_STATE = WM_USER + 102;
+
+const UINT TRAY_ICON_ID = 128;
 
 const UINT_PTR TIMER_OPEN_DEVICE = 257;
 const UINT_PTR TIMER_FIND_PHONE = 258;
@@ -27,6 +30,7 @@ public:
     int m_bDeviceOpen;
     char m_szModulePath[MAX_PATH];
     BOOL m_bAutoRun;
+    CTrayIcon m_tray;
     HWND m_hPhoneWnd;
     HICON m_hIcon;
 
@@ -35,6 +39,9 @@ protected:
     void OnPaint();
     HCURSOR OnQueryDragIcon();
     void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnTimer(UINT_PTR nIDEvent);
+    LRESULT OnHandsetEvent(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 };

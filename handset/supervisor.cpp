@@ -1,0 +1,57 @@
+// The connection supervisor: the host's timer and handset-event handlers, which
+// open the handset, notice its loss and find the softphone's window.
+#include "app/host_dialog.h"
+
+#include "handset/qvusbtel.h"
+
+namespace {
+
+const char SOFTPHONE_CLASS[] = "AfxFrameOrView42";
+const char SOFTPHONE_TITLE[] = "k7340 Software Phone";
+
+} // namespace
+
+void CTandivorexDlg::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent == TIMER_OPEN_DEVICE && !m_bDeviceOpen) {
+        m_bDeviceOpen = QV_DeviceIoControl(QV_CODE_OPEN, HandsetCallback, this, 0, 0, 0);
+        if (!m_bDeviceOpen)
+            m_tray.ShowStatus(STATUS_NO_DEVICE);
+        else
+            m_tray.ShowStatus(m_bPhoneKnown ? STATUS_CONNECTED : STATUS_NO_PHONE);
+    } else if (nIDEvent == TIMER_FIND_PHONE && m_bDeviceOpen) {
+        HWND hWnd = ::FindWindowA(SOFTPHONE_CLASS, SOFTPHONE_TITLE);
+        if (hWnd == nullptr) {
+            // The bridge keeps its old target until a window is found again.
+            m_hPhoneWnd = nullptr;
+            m_bPhoneKnown = 0;
+            m_tray.ShowStatus(STATUS_NO_PHONE);
+        } else if (m_hPhoneWnd == nullptr) {
+            m_hPhoneWnd = hWnd;
+            m_bPhoneKnown = 1;
+            m_bridge.m_nState = KEY_STATE_NONE;
+            m_bridge.m_hTarget = hWnd;
+            m_tray.ShowStatus(STATUS_CONNECTED);
+        } else if (hWnd != m_hPhoneWnd) {
+            // Another window of the same kind is in front of ours: bring it up
+            // and dismiss it with Escape, every tick while it stays first.
+            m_bridge.BringToFront(hWnd);
+            ::keybd_event(VK_ESCAPE, 0, 0, 0);
+            ::keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+        }
+    }
+    Default();
+}
+
+LRESULT CTandivorexDlg::OnHandsetEvent(WPARAM wParam, LPARAM lParam)
+{
+    UINT type = static_cast<UINT>(wParam);
+    int value = static_cast<int>(lParam);
+    if (static_cast<int>(type) == QV_EVENT_DEVICE_LOST) {
+        QV_DeviceIoControl(QV_CODE_CLOSE, nullptr, nullptr, 0, 0, 0);
+        m_bDeviceOpen = 0;
+        m_tray.ShowStatus(STATUS_NO_DEVICE);
+    }
+    m_bridge.HandleEvent(type, value);
+    return 0;
+}

@@ -1,0 +1,73 @@
+#include "host_thread.h"
+
+namespace {
+
+const UINT WM_MARKER = WM_APP + 0x3F1;
+
+} // namespace
+
+CHostThread::CHostThread()
+    : m_pDlg(nullptr)
+    , m_hWnd(nullptr)
+    , m_hSink(nullptr)
+    , m_hThread(nullptr)
+    , m_hMarker(::CreateEventA(nullptr, FALSE, FALSE, nullptr))
+    , m_nResult(0)
+{
+    m_hThread = ::CreateThread(nullptr, 0, &CHostThread::ThreadProc, this, 0, nullptr);
+    // The first marker was posted before DoModal, so it is handled by the
+    // modal loop, after the host's initialisation.
+    ::WaitForSingleObject(m_hMarker, 10000);
+    m_hWnd = ::FindWindowA(nullptr, HOST_WINDOW_CAPTION);
+}
+
+CHostThread::~CHostThread()
+{
+    if (m_hThread != nullptr)
+        Stop();
+    ::CloseHandle(m_hMarker);
+}
+
+DWORD WINAPI CHostThread::ThreadProc(LPVOID pParam)
+{
+    auto pThis = static_cast<CHostThread*>(pParam);
+    pThis->m_hSink = ::CreateWindowExA(0, "STATIC", "sink", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                       nullptr, nullptr);
+    ::SetWindowLongPtrA(pThis->m_hSink, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pThis));
+    ::SetWindowLongPtrA(pThis->m_hSink, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CHostThread::SinkProc));
+    ::PostMessageA(pThis->m_hSink, WM_MARKER, 0, 0);
+    {
+        CTandivorexDlg dlg;
+        pThis->m_pDlg = &dlg;
+        pThis->m_nResult = dlg.DoModal();
+    } // the host is destroyed here, as at the end of InitInstance
+    ::DestroyWindow(pThis->m_hSink);
+    return 0;
+}
+
+LRESULT CALLBACK CHostThread::SinkProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg == WM_MARKER) {
+        auto pThis = reinterpret_cast<CHostThread*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+        ::SetEvent(pThis->m_hMarker);
+        return 0;
+    }
+    return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
+}
+
+void CHostThread::Sync()
+{
+    // Posted messages of one thread are retrieved in order, whatever window.
+    ::PostMessageA(m_hSink, WM_MARKER, 0, 0);
+    ::WaitForSingleObject(m_hMarker, 10000);
+}
+
+INT_PTR CHostThread::Stop(WPARAM nCommand)
+{
+    ::PostMessageA(m_hWnd, WM_COMMAND, nCommand, 0);
+    ::WaitForSingleObject(m_hThread, 15000);
+    ::CloseHandle(m_hThread);
+    m_hThread = nullptr;
+    m_pDlg = nullptr;
+    return m_nResult;
+}

@@ -1,0 +1,180 @@
+// The supervisor in a running host, with a double of the handset library and
+// real windows standing in for the softphone.
+#include "host_thread.h"
+
+#include "tests/support/child_process.h"
+#include "tests/support/fake_handset_library.h"
+#include "tests/support/message_recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+const char SOFTPHONE_CLASS[] = "AfxFrameOrView42";
+const char SOFTPHONE_TITLE[] = "k7340 Software Phone";
+const DWORD TICKS = 3500; // long enough for a few one-second ticks
+
+HICON Icon(UINT nID)
+{
+    return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nID));
+}
+
+// The status the host's icon shows, read from its record.
+::testing::AssertionResult Shows(CTandivorexDlg& dlg, UINT nIconId, const char* pszTip)
+{
+    if (dlg.m_tray.m_nid.hIcon != Icon(nIconId))
+        return ::testing::AssertionFailure() << "icon is not resource " << nIconId;
+    if (std::strcmp(dlg.m_tray.m_nid.szTip, pszTip) != 0)
+        return ::testing::AssertionFailure() << "tip is \"" << dlg.m_tray.m_nid.szTip << "\"";
+    return ::testing::AssertionSuccess();
+}
+
+bool ShowsSoon(CTandivorexDlg& dlg, UINT nIconId, const char* pszTip)
+{
+    return WaitFor([&] { return static_cast<bool>(Shows(dlg, nIconId, pszTip)); }, TICKS);
+}
+
+// Does the shell still know the host's icon? Modifying an unknown one fails.
+bool TrayHasIcon(HWND hWnd)
+{
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    nid.hWnd = hWnd;
+    nid.uID = TRAY_ICON_ID;
+    return ::Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
+}
+
+TEST(Supervisor, WithNoHandsetItRetriesEverySecondAndNeverLooksForThePhone)
+{
+    FakeHandsetReset(0);
+    CMessageRecorder phone(SOFTPHONE_CLASS, SOFTPHONE_TITLE);
+    CHostThread host;
+    host.Sync();
+    EXPECT_TRUE(Shows(host.Dlg(), IDI_NO_DEVICE, "Can't find USB device")) << "right after start";
+    EXPECT_EQ(NOTIFYICONDATAA_V2_SIZE, host.Dlg().m_tray.m_nid.cbSize);
+
+    ::Sleep(TICKS);
+    host.Sync();
+    size_t nOpens = FakeHandsetCount(QV_CODE_OPEN);
+    EXPECT_GE(nOpens, 3u);
+    EXPECT_LE(nOpens, 5u);
+    for (const FakeHandsetCall& call : FakeHandsetCalls()) {
+        EXPECT_EQ(QV_CODE_OPEN, call.code);
+        EXPECT_EQ(&HandsetCallback, call.callback);
+        EXPECT_EQ(static_cast<void*>(&host.Dlg()), call.context);
+    }
+    EXPECT_TRUE(Shows(host.Dlg(), IDI_NO_DEVICE, "Can't find USB device"));
+    EXPECT_EQ(nullptr, host.Dlg().m_bridge.m_hTarget) << "the phone is not looked for while closed";
+
+    // Ending by Cancel removes the icon and does not close the library.
+    HWND hWnd = host.Window();
+    ASSERT_TRUE(TrayHasIcon(hWnd));
+    host.Stop(IDCANCEL);
+    EXPECT_FALSE(TrayHasIcon(hWnd));
+    EXPECT_EQ(0u, FakeHandsetCount(QV_CODE_CLOSE));
+}
+
+TEST(Supervisor, FollowsHandsetAndSoftphoneComingAndGoing)
+{
+    FakeHandsetReset(1);
+    CHostThread host;
+    CTandivorexDlg& dlg = host.Dlg();
+    EXPECT_TRUE(ShowsSoon(dlg, IDI_NO_PHONE, "Can't find software phone")) << "open, no softphone";
+    EXPECT_EQ(1u, FakeHandsetCount(QV_CODE_OPEN)) << "no second open while the device is open";
+
+    {
+        CMessageRecorder phone(SOFTPHONE_CLASS, SOFTPHONE_TITLE);
+        EXPECT_TRUE(ShowsSoon(dlg, IDR_MAINFRAME, "Connect successfully"));
+        EXPECT_EQ(phone.Window(), dlg.m_bridge.m_hTarget);
+        EXPECT_EQ(phone.Window(), dlg.m_hPhoneWnd);
+
+        // A key from the handset reaches the softphone through the host's queue.
+        HandsetCallback(11, 0x87, &dlg);
+        host.Sync();
+        phone.Flush();
+        static const ExpectedMessage seven[] = {
+            {WM_KEYDOWN, '7', 0x0001C001}, {WM_KEYUP, '7', 0x0001C001}, {0, 0, 0}};
+        EXPECT_SEQUENCE(phone.Take(), seven, "event 11 through the host");
+
+        // Unplugged: closed at once, then reopened on the next tick, and
+        // connected again at once since the window is still recorded.
+        FakeHandsetSetOpenResult(0);
+        HandsetCallback(-1, 0, &dlg);
+        host.Sync();
+        EXPECT_TRUE(Shows(dlg, IDI_NO_DEVICE, "Can't find USB device"));
+        EXPECT_EQ(1u, FakeHandsetCount(QV_CODE_CLOSE));
+        EXPECT_EQ(0, dlg.m_bDeviceOpen);
+        FakeHandsetSetOpenResult(1);
+        EXPECT_TRUE(ShowsSoon(dlg, IDR_MAINFRAME, "Connect successfully"));
+    }
+
+    // The softphone went away: no softphone, but the bridge keeps its target.
+    HWND hOldTarget = dlg.m_bridge.m_hTarget;
+    EXPECT_TRUE(ShowsSoon(dlg, IDI_NO_PHONE, "Can't find software phone"));
+    EXPECT_EQ(hOldTarget, dlg.m_bridge.m_hTarget);
+    EXPECT_EQ(0, dlg.m_bPhoneKnown);
+
+    // A new softphone window is recorded, targeted, and the phone state reset.
+    dlg.m_bridge.m_nState = 258;
+    CMessageRecorder phone2(SOFTPHONE_CLASS, SOFTPHONE_TITLE);
+    EXPECT_TRUE(ShowsSoon(dlg, IDR_MAINFRAME, "Connect successfully"));
+    EXPECT_EQ(phone2.Window(), dlg.m_bridge.m_hTarget);
+    EXPECT_EQ(KEY_STATE_NONE, dlg.m_bridge.m_nState);
+}
+
+TEST(Supervisor, ARivalWindowInFrontIsBroughtUpAndSentEscapeEachTick)
+{
+    FakeHandsetReset(1);
+    CMessageRecorder phone(SOFTPHONE_CLASS, SOFTPHONE_TITLE);
+    CHostThread host;
+    CTandivorexDlg& dlg = host.Dlg();
+    ASSERT_TRUE(ShowsSoon(dlg, IDR_MAINFRAME, "Connect successfully"));
+    ASSERT_EQ(phone.Window(), dlg.m_hPhoneWnd);
+
+    // Made last, the rival is first in z-order, so the lookup returns it.
+    CMessageRecorder rival(SOFTPHONE_CLASS, SOFTPHONE_TITLE);
+    ASSERT_EQ(rival.Window(), ::FindWindowA(SOFTPHONE_CLASS, SOFTPHONE_TITLE));
+    phone.Take(true);
+    ::Sleep(2500);
+    host.Sync();
+    rival.Flush();
+
+    int nEscapes = 0;
+    for (const RecordedMessage& m : rival.Take())
+        nEscapes += m.message == WM_KEYDOWN && m.wParam == VK_ESCAPE ? 1 : 0;
+    EXPECT_GE(nEscapes, 2) << "an Escape press on every tick";
+    EXPECT_LE(nEscapes, 3);
+    EXPECT_EQ(rival.Window(), ::GetForegroundWindow());
+    EXPECT_EQ(phone.Window(), dlg.m_hPhoneWnd) << "the recorded window stays recorded";
+    EXPECT_EQ(phone.Window(), dlg.m_bridge.m_hTarget);
+    EXPECT_TRUE(Shows(dlg, IDR_MAINFRAME, "Connect successfully"));
+    phone.Flush();
+    EXPECT_TRUE(phone.Take().empty()) << "the recorded window gets no keys";
+}
+
+TEST(Supervisor, TaskbarRestartBringsTheIconBackWithItsStatus)
+{
+    FakeHandsetReset(0);
+    CHostThread host;
+    host.Sync();
+    ASSERT_TRUE(TrayHasIcon(host.Window()));
+
+    // As if Explorer had restarted: the shell no longer knows the icon.
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    nid.hWnd = host.Window();
+    nid.uID = TRAY_ICON_ID;
+    ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &nid));
+    ASSERT_FALSE(TrayHasIcon(host.Window()));
+
+    DWORD_PTR dwResult = 0;
+    ::SendMessageTimeoutA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0,
+                          SMTO_ABORTIFHUNG, 5000, &dwResult);
+    host.Sync();
+    EXPECT_TRUE(TrayHasIcon(host.Window()));
+    EXPECT_TRUE(Shows(host.Dlg(), IDI_NO_DEVICE, "Can't find USB device"));
+}
+
+} // namespace
