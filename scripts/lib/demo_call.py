@@ -1,0 +1,61 @@
+"""A short scripted call, for a person to watch: the softphone starts, the
+handset is plugged in, a number is dialled on it, and the softphone shows it.
+Screenshots of each tray status go to the output folder."""
+
+import os
+import sys
+
+from desktop import CONNECTED, NO_HANDSET, NO_ICON, NO_SOFTPHONE, Desktop, SoftphoneLog, wait_for
+
+NUMBER = "5551234"
+KEY_NAMES = {0x0D: "Enter", 0x1B: "Escape", 0x6A: "*", 0x6F: "#", 0x26: "Up", 0x28: "Down",
+             0x25: "Left", 0x27: "Right", 0x74: "F5"}
+
+
+def step(text):
+    print(f"demo: {text}", flush=True)
+
+
+def main(bin_dir, out_dir):
+    desk = Desktop(bin_dir, out_dir)
+    log = SoftphoneLog(os.path.join(out_dir, "softphone.log"))
+    if os.path.exists(log.path):
+        os.remove(log.path)
+    try:
+        step("the handset exists, unplugged; Tandivorex starts")
+        desk.start("handset-sim.exe", "serve")
+        wait_for(lambda: desk.run("handset-sim.exe", "status")[0] == 0, 10)
+        desk.start("Tandivorex.exe")
+        desk.wait_tray(NO_HANDSET, keep_as="1-no-handset")
+
+        step("the handset is plugged in; no softphone yet")
+        desk.sim("plug")
+        desk.wait_tray(NO_SOFTPHONE, keep_as="2-no-softphone")
+
+        step("the softphone starts")
+        desk.start("softphone.exe", "--log", log.path, "--pos", "200", "150")
+        desk.wait_tray(CONNECTED, keep_as="3-connected")
+
+        step(f"{NUMBER} and Enter are dialled on the handset")
+        desk.sim("dial", NUMBER)
+        desk.sim("key", "enter")
+        wait_for(lambda: len(log.keys()) >= 2 * (len(NUMBER) + 1), 10)
+        desk.screenshot("4-dialled")
+
+        received = [vk for kind, vk, _, _ in log.keys() if kind == "keydown"]
+        shown = "".join(chr(vk) if 0x30 <= vk <= 0x39 else f"[{KEY_NAMES.get(vk, hex(vk))}]"
+                        for vk in received)
+        step(f"the softphone received: {shown}")
+        for kind, vk, lparam, t in log.keys():
+            print(f"      {t:12.3f} ms  {kind:7}  vk=0x{vk:02X}  lparam=0x{lparam:08X}")
+        ok = shown == NUMBER + "[Enter]"
+    finally:
+        desk.run("handset-sim.exe", "quit")
+        desk.stop_all()
+    wait_for(lambda: desk.tray_status() == NO_ICON, 10)
+    step(f"screenshots in {out_dir}")
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], sys.argv[2]))
