@@ -24,10 +24,11 @@ struct LateCaller {
 DWORD WINAPI CallThenCancel(LPVOID pParam)
 {
     auto pCaller = static_cast<LateCaller*>(pParam);
-    HWND hWnd = nullptr;
-    WaitFor([&] { return (hWnd = FindHost()) != nullptr && !::IsWindowVisible(hWnd); }, 10000);
-    pCaller->nResultWhileOpen = HandsetCallback(11, 0x85, pCaller->pHost);
-    ::PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+    // The host registers itself during its initialisation; until then the
+    // callback drops events, so keep calling until one is posted.
+    WaitFor([&] { return (pCaller->nResultWhileOpen = HandsetCallback(11, 0x85, pCaller->pHost)) != 0; },
+            10000);
+    ::PostMessageA(FindHost(), WM_COMMAND, IDCANCEL, 0);
     return 0;
 }
 
