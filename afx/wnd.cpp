@@ -50,6 +50,16 @@ BOOL CWnd::DestroyWindow()
     return m_hWnd != nullptr && ::DestroyWindow(m_hWnd);
 }
 
+void CWnd::CenterWindow()
+{
+    RECT rcWindow, rcWork;
+    ::GetWindowRect(m_hWnd, &rcWindow);
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &rcWork, 0);
+    int x = rcWork.left + (rcWork.right - rcWork.left - (rcWindow.right - rcWindow.left)) / 2;
+    int y = rcWork.top + (rcWork.bottom - rcWork.top - (rcWindow.bottom - rcWindow.top)) / 2;
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 BOOL CWnd::ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
 {
     // As in MFC, a command no window handles is offered to the application.

@@ -1,5 +1,7 @@
 #include "host_dialog.h"
 
+#include "tray/about_dlg.h"
+
 namespace {
 
 HICON LoadAppIcon(UINT nID)
@@ -26,7 +28,10 @@ CTandivorexDlg::CTandivorexDlg(CWnd* pParent)
     , m_hPhoneWnd(nullptr)
     , m_hIcon(LoadAppIcon(IDR_MAINFRAME))
 {
-    ::GetModuleFileNameA(nullptr, m_szModulePath, MAX_PATH);
+    // A path that filled the whole buffer may be cut short (and, on old
+    // systems, unterminated): keep none rather than a wrong one.
+    if (::GetModuleFileNameA(nullptr, m_szModulePath, MAX_PATH) >= MAX_PATH)
+        ::ZeroMemory(m_szModulePath, sizeof m_szModulePath);
 }
 
 CTandivorexDlg::~CTandivorexDlg()
@@ -41,6 +46,11 @@ BEGIN_MESSAGE_MAP(CTandivorexDlg, CDialog)
     ON_WM_QUERYDRAGICON()
     ON_MESSAGE(WM_HANDSET_EVENT, OnHandsetEvent)
     ON_WM_TIMER()
+    ON_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
+    ON_MESSAGE(WM_PHONE_STATE, OnPhoneState)
+    ON_COMMAND(ID_TRAY_ABOUT, OnTrayAbout)
+    ON_COMMAND(ID_TRAY_EXIT, OnTrayExit)
+    ON_COMMAND(ID_TRAY_AUTORUN, OnTrayAutoRun)
     ON_REGISTERED_MESSAGE(WM_TASKBARCREATED, OnTaskbarCreated)
 END_MESSAGE_MAP()
 
@@ -51,6 +61,11 @@ BOOL CTandivorexDlg::OnInitDialog()
 
     m_tray.Add(m_hWnd, WM_TRAY_NOTIFY, m_hIcon, "Tandivorex", TRAY_ICON_ID);
     m_tray.ShowStatus(STATUS_NO_DEVICE);
+
+    HMENU hMenu = ::LoadMenuA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+    m_hMenu = ::GetSubMenu(hMenu, 0);
+
+    LoadAutoRun();
 
     SetTimer(TIMER_OPEN_DEVICE, 1000, nullptr);
     SetTimer(TIMER_FIND_PHONE, 1000, nullptr);
@@ -82,9 +97,22 @@ HCURSOR CTandivorexDlg::OnQueryDragIcon()
     return m_hIcon;
 }
 
-void CTandivorexDlg::OnSysCommand(UINT, LPARAM)
+void CTandivorexDlg::OnSysCommand(UINT nID, LPARAM)
 {
-    Default();
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+    } else {
+        Default();
+    }
+}
+
+LRESULT CTandivorexDlg::OnPhoneState(WPARAM wParam, LPARAM lParam)
+{
+    // The relay's result is a 32-bit integer; on 64-bit it is sign-extended
+    // into the LRESULT, so a sender reading the low 32 bits gets it unchanged.
+    return static_cast<LRESULT>(
+        m_bridge.ApplyPhoneState(static_cast<int>(wParam), static_cast<int>(lParam)));
 }
 
 LRESULT CTandivorexDlg::OnTaskbarCreated(WPARAM, LPARAM)

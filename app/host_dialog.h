@@ -42,6 +42,14 @@ protected:
     void OnTimer(UINT_PTR nIDEvent);
     LRESULT OnHandsetEvent(WPARAM wParam, LPARAM lParam);
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPhoneState(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    void OnTrayAbout();
+    void OnTrayAutoRun();
+    void OnTrayExit();
+
+private:
+    void LoadAutoRun();
 
     DECLARE_MESSAGE_MAP()
 };

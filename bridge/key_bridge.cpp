@@ -1,5 +1,7 @@
 #include "key_bridge.h"
 
+#include "handset/qvusbtel.h"
+
 namespace {
 
 // Handset event types.
@@ -43,6 +45,18 @@ UINT VirtualKeyFromExtendedKey(int value)
     default: return 0;
     }
 }
+
+// Phone states and the handset command each one sends. 259 is remembered as 258.
+struct PhoneStateCommand {
+    int state;
+    DWORD command;
+    int remembered;
+};
+
+const PhoneStateCommand s_phoneStates[] = {
+    {257, 0x1001, 257}, {258, 0x1004, 258}, {259, 0x1004, 258}, {260, 0x1005, 260},
+    {261, 0x1006, 261}, {262, 0x1003, 262}, {263, 0x1001, 263}, {264, 0x1001, 264},
+};
 
 } // namespace
 
@@ -127,4 +141,19 @@ void CKeyBridge::BringToFront(HWND hWnd)
     ::SetForegroundWindow(hWnd);
     ::SetActiveWindow(hWnd);
     ::AttachThreadInput(dwOwnThread, dwTargetThread, FALSE);
+}
+
+int CKeyBridge::ApplyPhoneState(int state, int)
+{
+    if (state == m_nState)
+        return state;
+    for (const PhoneStateCommand& entry : s_phoneStates) {
+        if (entry.state == state) {
+            // Sent whether or not the device is open: the library answers.
+            int nResult = QV_DeviceIoControl(entry.command, nullptr, nullptr, 0, 0, 0);
+            m_nState = entry.remembered;
+            return nResult;
+        }
+    }
+    return static_cast<int>(static_cast<UINT>(state) - 257u);
 }

@@ -17,6 +17,7 @@ public:
 
     void HandleEvent(UINT type, int value);
     void BringToFront(HWND hWnd);
+    int ApplyPhoneState(int state, int ignored);
 
     HWND m_hTarget;
     int m_nState;

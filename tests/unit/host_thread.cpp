@@ -65,6 +65,11 @@ void CHostThread::Sync()
 INT_PTR CHostThread::Stop(WPARAM nCommand)
 {
     ::PostMessageA(m_hWnd, WM_COMMAND, nCommand, 0);
+    return Join();
+}
+
+INT_PTR CHostThread::Join()
+{
     ::WaitForSingleObject(m_hThread, 15000);
     ::CloseHandle(m_hThread);
     m_hThread = nullptr;

@@ -17,6 +17,8 @@ public:
     void Sync();
     // Ends the modal loop by the given command and waits for the thread.
     INT_PTR Stop(WPARAM nCommand = IDCANCEL);
+    // Waits for the modal loop to end by itself.
+    INT_PTR Join();
 
 private:
     static DWORD WINAPI ThreadProc(LPVOID pParam);

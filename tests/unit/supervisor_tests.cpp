@@ -154,6 +154,25 @@ TEST(Supervisor, ARivalWindowInFrontIsBroughtUpAndSentEscapeEachTick)
     EXPECT_TRUE(phone.Take().empty()) << "the recorded window gets no keys";
 }
 
+TEST(Supervisor, PhoneStatesGoThroughTheHostAndAreSentAgainForANewSoftphone)
+{
+    FakeHandsetReset(1, 1);
+    CHostThread host;
+    auto send = [&](WPARAM state) { return ::SendMessageA(host.Window(), WM_PHONE_STATE, state, 99); };
+    EXPECT_EQ(1, send(258));
+    EXPECT_EQ(258, send(258)) << "a repeat returns the state itself";
+    EXPECT_EQ(1u, FakeHandsetCount(0x1004));
+    // On 64-bit the 32-bit result arrives sign-extended.
+    EXPECT_EQ(-1, send(256));
+    EXPECT_EQ(43, send(300));
+
+    // A softphone window found resets the remembered state: 258 goes out again.
+    CMessageRecorder phone(SOFTPHONE_CLASS, SOFTPHONE_TITLE);
+    ASSERT_TRUE(ShowsSoon(host.Dlg(), IDR_MAINFRAME, "Connect successfully"));
+    EXPECT_EQ(1, send(258));
+    EXPECT_EQ(2u, FakeHandsetCount(0x1004));
+}
+
 TEST(Supervisor, TaskbarRestartBringsTheIconBackWithItsStatus)
 {
     FakeHandsetReset(0);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <windows.h>
+
+// A registry key opened for the length of one handler and closed with it.
+// Every operation reports 1 for success and 0 for failure.
+class CRegistryKey {
+public:
+    CRegistryKey(HKEY hRoot, LPCSTR pszSubKey);
+    ~CRegistryKey();
+    CRegistryKey(const CRegistryKey&) = delete;
+    CRegistryKey& operator=(const CRegistryKey&) = delete;
+
+    static HKEY Open(HKEY hRoot, LPCSTR pszSubKey);
+    int ReadValue(LPCSTR pszName, LPDWORD pdwType, LPBYTE pData, DWORD cbData);
+    int WriteValue(LPCSTR pszName, DWORD dwType, const BYTE* pData, DWORD cbData);
+    int DeleteValue(LPCSTR pszName);
+    DWORD ValueSize(LPCSTR pszName);
+
+    HKEY m_hKey;
+};

@@ -1,0 +1,84 @@
+// The tray icon's menu and its commands, and the auto-start setting behind
+// "AutoRun", as handlers of the host dialog.
+#include "app/host_dialog.h"
+
+#include "handset/qvusbtel.h"
+#include "tray/about_dlg.h"
+#include "tray/registry_key.h"
+
+#include <vector>
+
+namespace {
+
+const char RUN_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char AUTORUN_VALUE[] = "Tandivorex";
+
+} // namespace
+
+void CTandivorexDlg::LoadAutoRun()
+{
+    CRegistryKey key(HKEY_CURRENT_USER, RUN_KEY);
+    // Any value that starts with a nonzero byte means on, whatever its type or
+    // length. A value longer than our path buffer is read whole, so that it
+    // is judged by its real first byte and never read past a buffer.
+    DWORD cbValue = key.ValueSize(AUTORUN_VALUE);
+    std::vector<BYTE> data(cbValue > MAX_PATH ? cbValue : MAX_PATH, 0);
+    if (!key.ReadValue(AUTORUN_VALUE, nullptr, data.data(), static_cast<DWORD>(data.size())))
+        data[0] = 0; // a failed read leaves the buffer undefined
+    m_bAutoRun = data[0] != 0;
+    ::CheckMenuItem(m_hMenu, ID_TRAY_AUTORUN, m_bAutoRun ? MF_CHECKED : MF_UNCHECKED);
+}
+
+LRESULT CTandivorexDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam)
+{
+    if (wParam != TRAY_ICON_ID)
+        return -1;
+    if (lParam == WM_RBUTTONDOWN) {
+        POINT pt;
+        ::GetCursorPos(&pt);
+        // Without the foreground the menu would not close when the user
+        // clicks elsewhere, and without the WM_NULL after it the next one
+        // would close at once (the shell's documented requirement).
+        ::SetForegroundWindow(m_hWnd);
+        ::TrackPopupMenu(m_hMenu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
+        ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
+    }
+    return 1;
+}
+
+void CTandivorexDlg::OnTrayAbout()
+{
+    CAboutDlg dlgAbout;
+    dlgAbout.DoModal();
+}
+
+void CTandivorexDlg::OnTrayAutoRun()
+{
+    CRegistryKey key(HKEY_CURRENT_USER, RUN_KEY);
+    BOOL bWasOn = m_bAutoRun;
+    m_bAutoRun = !bWasOn;
+    if (!bWasOn) {
+        ::CheckMenuItem(m_hMenu, ID_TRAY_AUTORUN, MF_CHECKED);
+        // The value is a command line: quoted, so a path with spaces cannot
+        // start "C:\Program.exe" instead. A path that does not fit whole is
+        // not stored at all.
+        char szCommand[MAX_PATH] = {};
+        size_t nPath = ::lstrlenA(m_szModulePath);
+        if (nPath > 0 && nPath + 3 <= sizeof szCommand) {
+            szCommand[0] = '"';
+            ::CopyMemory(szCommand + 1, m_szModulePath, nPath);
+            szCommand[nPath + 1] = '"';
+            key.WriteValue(AUTORUN_VALUE, REG_SZ, reinterpret_cast<const BYTE*>(szCommand), sizeof szCommand);
+        }
+    } else {
+        ::CheckMenuItem(m_hMenu, ID_TRAY_AUTORUN, MF_UNCHECKED);
+        key.DeleteValue(AUTORUN_VALUE);
+    }
+}
+
+void CTandivorexDlg::OnTrayExit()
+{
+    // Exit is the one way out that closes the library, open or not.
+    QV_DeviceIoControl(QV_CODE_CLOSE, nullptr, nullptr, 0, 0, 0);
+    ::PostQuitMessage(0);
+}
