@@ -59,15 +59,7 @@ bool CDeviceClient::PrintStatus()
 
 bool CDeviceClient::PrintCommands(bool clear)
 {
-    HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = ReplyWndProc;
-    wc.hInstance = hInstance;
-    wc.lpszClassName = kReplyClass;
-    ::RegisterClassExW(&wc);
-    HWND hReply = ::CreateWindowExW(0, kReplyClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                    hInstance, this);
+    HWND hReply = CreateMessageWindow(kReplyClass, ReplyWndProc, ::GetModuleHandleW(nullptr), this);
     if (hReply == nullptr) {
         fprintf(stderr, "handset-sim: cannot create a window for the reply (error %lu)\n", ::GetLastError());
         return false;

@@ -26,17 +26,8 @@ int CHandsetDevice::Serve(bool plugged)
         return 1;
     }
 
-    HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = hInstance;
-    wc.lpszClassName = kDeviceClass;
-    ::RegisterClassExW(&wc);
-
     CHandsetDevice device(plugged);
-    HWND hWnd = ::CreateWindowExW(0, kDeviceClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  hInstance, &device);
+    HWND hWnd = CreateMessageWindow(kDeviceClass, WndProc, ::GetModuleHandleW(nullptr), &device);
     if (hWnd == nullptr) {
         fprintf(stderr, "handset-sim: cannot create the device window (error %lu)\n", ::GetLastError());
         ::CloseHandle(hMutex);

@@ -56,6 +56,18 @@ inline int FromParam(ULONG_PTR v) { return static_cast<int>(static_cast<UINT>(v)
 inline LPARAM WindowToLParam(HWND hWnd) { return ToLParam(static_cast<int>(reinterpret_cast<LONG_PTR>(hWnd))); }
 inline HWND WindowFromParam(ULONG_PTR v) { return reinterpret_cast<HWND>(static_cast<LONG_PTR>(FromParam(v))); }
 
+// A message-only window of its own class, with pParam for WM_NCCREATE.
+inline HWND CreateMessageWindow(const wchar_t* pszClass, WNDPROC pfnWndProc, HINSTANCE hInstance, void* pParam)
+{
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = pfnWndProc;
+    wc.hInstance = hInstance;
+    wc.lpszClassName = pszClass;
+    ::RegisterClassExW(&wc); // already registered on a second call: that is fine
+    return ::CreateWindowExW(0, pszClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, hInstance, pParam);
+}
+
 inline HWND FindDevice()
 {
     return ::FindWindowExW(HWND_MESSAGE, nullptr, kDeviceClass, nullptr);

@@ -78,13 +78,7 @@ DWORD WINAPI CEventThread::ThreadMain(void* pParam)
 
 void CEventThread::Run()
 {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = m_hModule;
-    wc.lpszClassName = kEventClass;
-    ::RegisterClassExW(&wc);
-    m_hWnd = ::CreateWindowExW(0, kEventClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, m_hModule, this);
+    m_hWnd = CreateMessageWindow(kEventClass, WndProc, m_hModule, this);
     ::SetEvent(m_hReady);
     if (m_hWnd == nullptr)
         return;

@@ -10,6 +10,19 @@ std::string BinPath(const char* pszFile)
     return path.substr(0, path.find_last_of("\\/") + 1) + pszFile;
 }
 
+namespace {
+
+// "exe" args, in a buffer CreateProcess may write to.
+std::vector<char> CommandLine(const std::string& exe, const std::string& args)
+{
+    std::string cmd = "\"" + exe + "\" " + args;
+    std::vector<char> buffer(cmd.begin(), cmd.end());
+    buffer.push_back('\0');
+    return buffer;
+}
+
+} // namespace
+
 CChildProcess::~CChildProcess()
 {
     Terminate();
@@ -19,9 +32,7 @@ bool CChildProcess::Start(const char* pszExe, const std::string& args)
 {
     Terminate();
     std::string exe = BinPath(pszExe);
-    std::string cmd = "\"" + exe + "\" " + args;
-    std::vector<char> buffer(cmd.begin(), cmd.end());
-    buffer.push_back('\0');
+    std::vector<char> buffer = CommandLine(exe, args);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     return ::CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
@@ -68,9 +79,7 @@ DWORD RunAndCapture(const char* pszExe, const std::string& args, std::string* pO
     ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
 
     std::string exe = BinPath(pszExe);
-    std::string cmd = "\"" + exe + "\" " + args;
-    std::vector<char> buffer(cmd.begin(), cmd.end());
-    buffer.push_back('\0');
+    std::vector<char> buffer = CommandLine(exe, args);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
