@@ -9,6 +9,7 @@ import os
 import subprocess
 import tempfile
 import time
+from collections import Counter
 
 # The icon colours drawn by res/icons/draw_icons.py.
 BADGE_GREEN = (46, 160, 67)
@@ -20,6 +21,9 @@ NO_HANDSET = "no handset"
 NO_SOFTPHONE = "no softphone"
 CONNECTED = "connected"
 NO_ICON = "no icon"
+
+# The tray menu's items, top to bottom; a separator stands before Exit.
+TRAY_MENU_ITEMS = ("About", "AutoRun", "Exit")
 
 
 def wait_for(condition, timeout, interval=0.2):
@@ -52,6 +56,131 @@ class Screenshot:
         right = self.width if right is None else right
         return [(x, y) for y in range(max(top, 0), min(bottom, self.height))
                 for x in range(left, right) if self.pixel(x, y) == colour]
+
+    def changed_points(self, other, top=0, bottom=None):
+        """The points, within rows [top, bottom), that differ from another shot
+        of the same size."""
+        bottom = self.height if bottom is None else bottom
+        points = set()
+        row = 3 * self.width
+        for y in range(max(top, 0), min(bottom, self.height)):
+            mine, theirs = self.rgb[y * row:(y + 1) * row], other.rgb[y * row:(y + 1) * row]
+            if mine != theirs:
+                points.update((x, y) for x in range(self.width)
+                              if mine[3 * x:3 * x + 3] != theirs[3 * x:3 * x + 3])
+        return points
+
+    def changed_box(self, other, top=0, bottom=None):
+        """(left, top, right, bottom), inclusive, of all that differs from
+        another shot within rows [top, bottom); None if nothing does."""
+        points = self.changed_points(other, top, bottom)
+        if not points:
+            return None
+        xs = [p[0] for p in points]
+        ys = [p[1] for p in points]
+        return min(xs), min(ys), max(xs), max(ys)
+
+    def changed_areas(self, other):
+        """The boxes (inclusive) of the connected areas that differ from another
+        shot, largest first: each new or changed window apart."""
+        points = self.changed_points(other)
+        boxes = []
+        while points:
+            todo = [points.pop()]
+            xs, ys = [todo[0][0]], [todo[0][1]]
+            while todo:
+                px, py = todo.pop()
+                for n in ((px + 1, py), (px - 1, py), (px, py + 1), (px, py - 1)):
+                    if n in points:
+                        points.remove(n)
+                        todo.append(n)
+                        xs.append(n[0])
+                        ys.append(n[1])
+            boxes.append((min(xs), min(ys), max(xs), max(ys)))
+        return sorted(boxes, key=lambda b: (b[2] - b[0] + 1) * (b[3] - b[1] + 1), reverse=True)
+
+
+class PopupMenu:
+    """A popup menu as drawn in a screenshot: a framed light box whose items are
+    the bands of rows with ink, and whose separators are thin lines across it."""
+
+    def __init__(self, shot, box):
+        self.shot = shot
+        self.before = None  # the shot before it opened, when known
+        self.left, self.top, self.right, self.bottom = box
+        inner = range(self.left + 3, self.right - 2)
+        majority = []
+        for y in range(self.top + 1, self.bottom):
+            colour, count = Counter(shot.pixel(x, y) for x in inner).most_common(1)[0]
+            majority.append((y, colour, len(inner) - count))
+        self.background = Counter(c for _, c, _ in majority).most_common(1)[0][0]
+        # Rows of another colour: a thin run is a separator, a thick one the
+        # highlight of the item under the pointer.
+        self.separators, thin = [], set()
+        run = []
+        for y, colour, _ in majority + [(None, self.background, 0)]:
+            if colour != self.background:
+                run.append(y)
+                continue
+            if 0 < len(run) <= 3:
+                self.separators.append(sum(run) // len(run))
+                thin.update(run)
+            run = []
+        self.items = []
+        for y, _, ink in majority:
+            if ink == 0 or y in thin:
+                continue
+            if self.items and y - self.items[-1][1] <= 2:
+                self.items[-1][1] = y
+            else:
+                self.items.append([y, y])
+        self.items = [tuple(band) for band in self.items]
+
+    def __repr__(self):
+        return f"menu at {self.left},{self.top}-{self.right},{self.bottom} with items at rows {self.items}"
+
+    def ink_left(self, index):
+        """The leftmost x of anything drawn in an item's band."""
+        top, bottom = self.items[index]
+        xs = []
+        for y in range(top, bottom + 1):
+            row = [self.shot.pixel(x, y) for x in range(self.left + 3, self.right - 2)]
+            colour = Counter(row).most_common(1)[0][0]
+            xs += [self.left + 3 + i for i, c in enumerate(row) if c != colour]
+        return min(xs)
+
+    def marked(self, index):
+        """Whether an item has a mark (a check) left of where the others' text starts."""
+        others = [self.ink_left(i) for i in range(len(self.items)) if i != index]
+        return self.ink_left(index) < min(others) - 3
+
+    def shown_in(self, shot):
+        """Whether a later shot still has this menu's frame where it was."""
+        colour = self.shot.pixel(self.left, self.top)
+        return all(shot.pixel(x, y) == colour
+                   for x in (self.left, self.right) for y in range(self.top, self.bottom + 1)) \
+            and all(shot.pixel(x, y) == colour
+                    for y in (self.top, self.bottom) for x in range(self.left, self.right + 1))
+
+    def item_centre(self, index):
+        top, bottom = self.items[index]
+        return (self.left + self.right) // 2, (top + bottom) // 2
+
+
+def find_popup_menu(before, after):
+    """The popup menu that appeared between two shots, or None: a changed area
+    that is a light box framed by one colour."""
+    for box in after.changed_areas(before):
+        left, top, right, bottom = box
+        if right - left < 40 or bottom - top < 30:
+            continue
+        frame = {after.pixel(x, y) for x in (left, right) for y in range(top, bottom + 1)}
+        frame |= {after.pixel(x, y) for y in (top, bottom) for x in range(left, right + 1)}
+        if len(frame) == 1:
+            menu = PopupMenu(after, box)
+            if sum(menu.background) >= 3 * 200:
+                return menu
+    return None
 
 
 class Desktop:
@@ -88,9 +217,21 @@ class Desktop:
     def sim(self, *args):
         """A command to the simulated handset; fails loudly when it fails."""
         rc, out = self.run("handset-sim.exe", *args)
+        if rc != 0 and not out.strip():
+            # Every failure of handset-sim says why; a silent one is Wine failing
+            # to start the process (seen rarely under load), so start it again.
+            rc, out = self.run("handset-sim.exe", *args)
         if rc != 0:
             raise AssertionError(f"handset-sim {' '.join(args)} failed ({rc}): {out}")
         return out
+
+    def wine(self, program, *args, timeout=30):
+        """Runs one of Wine's own programs (reg, regedit...): (exit code, output)."""
+        with tempfile.TemporaryFile() as out:
+            rc = subprocess.run(["wine", program, *args], stdin=subprocess.DEVNULL,
+                                stdout=out, stderr=subprocess.STDOUT, timeout=timeout).returncode
+            out.seek(0)
+            return rc, out.read().decode(errors="replace").replace("\r\n", "\n")
 
     def sim_commands(self):
         """The command codes the simulated handset has received, oldest first."""
@@ -164,6 +305,59 @@ class Desktop:
         window = self.desktop_window()
         subprocess.run(["xdotool", "mousemove", "--window", window, str(x), str(y),
                         "click", str(button)], check=True)
+
+    def settled_screen(self, name, timeout=3):
+        """A shot taken with the pointer in the desktop's top right corner, once
+        nothing moves any more (or the time is up)."""
+        window = self.desktop_window()
+        shot = self.screenshot(name)
+        subprocess.run(["xdotool", "mousemove", "--window", window, str(shot.width - 3), "3"],
+                       check=True)
+        deadline = time.monotonic() + timeout
+        while True:
+            time.sleep(0.3)
+            last, shot = shot, self.screenshot(name)
+            if shot.changed_box(last) is None or time.monotonic() >= deadline:
+                return shot
+
+    def key(self, *names):
+        """Keys pressed on the keyboard; they reach the window Wine has in front."""
+        # X's focus may rest on the task bar's own window, which would take them.
+        window = self.desktop_window()
+        subprocess.run(["xdotool", "windowfocus", window], check=True)
+        subprocess.run(["xdotool", "key", *names], check=True)
+
+    # The tray menu -----------------------------------------------------------
+
+    def open_tray_menu(self, keep_as=None, timeout=5):
+        """Right-clicks our tray icon and returns the menu that opens (a
+        PopupMenu); fails unless it is shaped as ours: three items, the last
+        after a separator (their labels are told apart by what they do)."""
+        x, y = self.tray_icon_centre()
+        # The icon's tip, shown while the pointer rests on it, would count as
+        # part of the menu: the pointer goes away and the screen settles first.
+        before = self.settled_screen("before-menu")
+        self.click(x, y, 3)
+        menu = wait_for(lambda: find_popup_menu(before, self.screenshot()), timeout)
+        if keep_as or menu is None:
+            self.screenshot(keep_as or "no-menu")
+        if menu is None:
+            raise AssertionError("no menu opened on a right click on the tray icon "
+                                 f"(see before-menu.png and no-menu.png in {self.artifacts})")
+        menu.before = before
+        if len(menu.items) != len(TRAY_MENU_ITEMS) or len(menu.separators) != 1 \
+                or not menu.items[1][1] < menu.separators[0] < menu.items[2][0]:
+            raise AssertionError(f"the menu is not About, AutoRun, separator, Exit: items "
+                                 f"{menu.items}, separators {menu.separators}")
+        return menu
+
+    def choose(self, menu, item):
+        """Clicks an item of the open tray menu, by its name in TRAY_MENU_ITEMS."""
+        self.click(*menu.item_centre(TRAY_MENU_ITEMS.index(item)))
+
+    def menu_closed(self, menu, timeout=5):
+        """Waits until the menu is no longer on the screen; true if it went."""
+        return wait_for(lambda: not menu.shown_in(self.screenshot()), timeout)
 
 
 class SoftphoneLog:
