@@ -1,6 +1,8 @@
 """A short scripted call, for a person to watch: the softphone starts, the
-handset is plugged in, a number is dialled on it, and the softphone shows it.
-Screenshots of each tray status go to the output folder."""
+handset is plugged in, a number is dialled on it, and the softphone shows it;
+then a call comes in (a phone state sent to Tandivorex becomes a command to
+the handset), and Tandivorex is left through its tray menu's Exit.
+Screenshots of each step go to the output folder."""
 
 import os
 import sys
@@ -25,7 +27,7 @@ def main(bin_dir, out_dir):
         step("the handset exists, unplugged; Tandivorex starts")
         desk.start("handset-sim.exe", "serve")
         wait_for(lambda: desk.run("handset-sim.exe", "status")[0] == 0, 10)
-        desk.start("Tandivorex.exe")
+        tandivorex = desk.start("Tandivorex.exe")
         desk.wait_tray(NO_HANDSET, keep_as="1-no-handset")
 
         step("the handset is plugged in; no softphone yet")
@@ -49,6 +51,22 @@ def main(bin_dir, out_dir):
         for kind, vk, lparam, t in log.keys():
             print(f"      {t:12.3f} ms  {kind:7}  vk=0x{vk:02X}  lparam=0x{lparam:08X}")
         ok = shown == NUMBER + "[Enter]"
+
+        step("an incoming call: the phone state 258 is sent to Tandivorex (phonestate 258)")
+        rc, answer = desk.run("phonestate.exe", "258")
+        received = desk.sim("commands").splitlines()[-1].strip()
+        desk.screenshot("5-incoming-call")
+        step(f"Tandivorex answered {answer.strip()}; the handset received: {received}")
+        ok = ok and rc == 0 and answer.strip() == "1" and received.startswith("0x1004")
+
+        step("Tandivorex is left through its tray menu: right-click the icon, choose Exit")
+        desk.choose(desk.open_tray_menu(keep_as="6-tray-menu"), "Exit")
+        ended = wait_for(lambda: tandivorex.poll() is not None, 10)
+        desk.wait_tray(NO_ICON, keep_as="7-exited")
+        closed = desk.sim("commands").splitlines()[-1].strip()
+        step(f"Tandivorex {'has ended' if ended else 'is STILL RUNNING'}; its icon has left "
+             f"the tray; the handset's last command: {closed}")
+        ok = ok and ended and closed.startswith("0xFFFF")
     finally:
         desk.run("handset-sim.exe", "quit")
         desk.stop_all()
