@@ -113,58 +113,13 @@ struct RunResult {
     std::string err;
 };
 
-std::string ReadAll(HANDLE hPipe)
-{
-    std::string text;
-    char chunk[512];
-    DWORD dwRead = 0;
-    while (::ReadFile(hPipe, chunk, sizeof chunk, &dwRead, nullptr) && dwRead > 0)
-        text.append(chunk, dwRead);
-    return text;
-}
-
-// Runs phonestate with its output and errors apart. Waits before reading, so a
-// hang ends in a failure rather than a stuck test; its few lines fit the pipes.
+// Runs phonestate with its output and errors apart; a hang ends in a failure.
 RunResult RunPhonestate(const std::string& args)
 {
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE hOutRead, hOutWrite, hErrRead, hErrWrite;
-    ::CreatePipe(&hOutRead, &hOutWrite, &sa, 0);
-    ::CreatePipe(&hErrRead, &hErrWrite, &sa, 0);
-    ::SetHandleInformation(hOutRead, HANDLE_FLAG_INHERIT, 0);
-    ::SetHandleInformation(hErrRead, HANDLE_FLAG_INHERIT, 0);
-
-    std::string exe = BinPath("phonestate.exe");
-    std::string cmd = "\"" + exe + "\" " + args;
-    std::vector<char> buffer(cmd.begin(), cmd.end());
-    buffer.push_back('\0');
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = hOutWrite;
-    si.hStdError = hErrWrite;
-    PROCESS_INFORMATION pi = {};
     RunResult result = {STILL_ACTIVE, std::string(), std::string()};
-    BOOL bStarted = ::CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                     nullptr, nullptr, &si, &pi);
-    ::CloseHandle(hOutWrite);
-    ::CloseHandle(hErrWrite);
-    EXPECT_TRUE(bStarted) << cmd;
-    if (bStarted) {
-        if (::WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) {
-            ADD_FAILURE() << cmd << ": still running after 10 s";
-            ::TerminateProcess(pi.hProcess, 255);
-            ::WaitForSingleObject(pi.hProcess, 5000);
-        }
-        ::GetExitCodeProcess(pi.hProcess, &result.dwExitCode);
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
-        result.out = ReadAll(hOutRead);
-        result.err = ReadAll(hErrRead);
-    }
-    ::CloseHandle(hOutRead);
-    ::CloseHandle(hErrRead);
+    result.dwExitCode = RunAndCapture("phonestate.exe", args, &result.out, 10000, &result.err);
+    EXPECT_NE(static_cast<DWORD>(-1), result.dwExitCode) << "phonestate " << args << " did not start";
+    EXPECT_NE(255u, result.dwExitCode) << "phonestate " << args << ": still running after 10 s";
     return result;
 }
 

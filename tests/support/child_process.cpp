@@ -70,13 +70,52 @@ void CChildProcess::Terminate()
     m_pi = PROCESS_INFORMATION();
 }
 
-DWORD RunAndCapture(const char* pszExe, const std::string& args, std::string* pOutput, DWORD dwTimeoutMs)
+namespace {
+
+// One end of a child's output: an inheritable pipe whose contents we collect.
+struct CapturePipe {
+    HANDLE hRead = nullptr;
+    HANDLE hWrite = nullptr;
+    std::string text;
+
+    bool Create()
+    {
+        SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+        if (!::CreatePipe(&hRead, &hWrite, &sa, 0))
+            return false;
+        ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+        return true;
+    }
+
+    void Drain()
+    {
+        char chunk[512];
+        DWORD dwAvailable = 0, dwRead = 0;
+        while (::PeekNamedPipe(hRead, nullptr, 0, nullptr, &dwAvailable, nullptr) && dwAvailable > 0 &&
+               ::ReadFile(hRead, chunk, sizeof chunk, &dwRead, nullptr) && dwRead > 0)
+            text.append(chunk, dwRead);
+    }
+
+    void Close()
+    {
+        if (hRead != nullptr)
+            ::CloseHandle(hRead);
+        if (hWrite != nullptr)
+            ::CloseHandle(hWrite);
+        hRead = hWrite = nullptr;
+    }
+};
+
+} // namespace
+
+DWORD RunAndCapture(const char* pszExe, const std::string& args, std::string* pOutput, DWORD dwTimeoutMs,
+                    std::string* pErrors)
 {
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE hRead = nullptr, hWrite = nullptr;
-    if (!::CreatePipe(&hRead, &hWrite, &sa, 0))
+    CapturePipe out, err;
+    if (!out.Create() || (pErrors != nullptr && !err.Create())) {
+        out.Close();
         return static_cast<DWORD>(-1);
-    ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+    }
 
     std::string exe = BinPath(pszExe);
     std::vector<char> buffer = CommandLine(exe, args);
@@ -84,43 +123,44 @@ DWORD RunAndCapture(const char* pszExe, const std::string& args, std::string* pO
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = hWrite;
-    si.hStdError = hWrite;
+    si.hStdOutput = out.hWrite;
+    si.hStdError = pErrors != nullptr ? err.hWrite : out.hWrite;
     PROCESS_INFORMATION pi = {};
     BOOL bStarted = ::CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, TRUE,
                                      CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
-    ::CloseHandle(hWrite);
-    std::string output;
+    ::CloseHandle(out.hWrite);
+    out.hWrite = nullptr;
+    if (err.hWrite != nullptr) {
+        ::CloseHandle(err.hWrite);
+        err.hWrite = nullptr;
+    }
     DWORD dwCode = static_cast<DWORD>(-1);
     if (bStarted) {
-        // Drain the pipe while waiting, so that neither a chatty child nor a
+        // Drain the pipes while waiting, so that neither a chatty child nor a
         // hung one can keep us past the time limit.
-        auto drain = [&] {
-            char chunk[512];
-            DWORD dwAvailable = 0, dwRead = 0;
-            while (::PeekNamedPipe(hRead, nullptr, 0, nullptr, &dwAvailable, nullptr) && dwAvailable > 0 &&
-                   ::ReadFile(hRead, chunk, sizeof chunk, &dwRead, nullptr) && dwRead > 0)
-                output.append(chunk, dwRead);
-        };
         DWORD dwStart = ::GetTickCount();
         for (;;) {
-            drain();
-            if (::WaitForSingleObject(pi.hProcess, 10) == WAIT_OBJECT_0) {
-                drain();
+            out.Drain();
+            err.Drain();
+            if (::WaitForSingleObject(pi.hProcess, 10) == WAIT_OBJECT_0)
                 break;
-            }
             if (::GetTickCount() - dwStart > dwTimeoutMs) {
                 ::TerminateProcess(pi.hProcess, 255);
                 ::WaitForSingleObject(pi.hProcess, 5000);
                 break;
             }
         }
+        out.Drain();
+        err.Drain();
         ::GetExitCodeProcess(pi.hProcess, &dwCode);
         ::CloseHandle(pi.hThread);
         ::CloseHandle(pi.hProcess);
     }
-    ::CloseHandle(hRead);
     if (pOutput != nullptr)
-        *pOutput = output;
+        *pOutput = out.text;
+    if (pErrors != nullptr)
+        *pErrors = err.text;
+    out.Close();
+    err.Close();
     return dwCode;
 }

@@ -29,9 +29,9 @@ private:
 };
 
 // Runs "exe args" to its end and returns its exit code, with its standard
-// output and error in *pOutput.
+// output in *pOutput, and its standard error there too unless pErrors is given.
 DWORD RunAndCapture(const char* pszExe, const std::string& args, std::string* pOutput,
-                    DWORD dwTimeoutMs = 15000);
+                    DWORD dwTimeoutMs = 15000, std::string* pErrors = nullptr);
 
 // Polls until the condition holds or the time is up; returns the condition.
 template <typename Condition>
