@@ -191,6 +191,7 @@ class Desktop:
         self.artifacts = os.path.abspath(artifacts_dir)
         os.makedirs(self.artifacts, exist_ok=True)
         self.processes = []
+        self.phones = 0
 
     # Processes ---------------------------------------------------------------
 
@@ -213,6 +214,15 @@ class Desktop:
                                 stdout=out, stderr=subprocess.STDOUT, timeout=timeout).returncode
             out.seek(0)
             return rc, out.read().decode(errors="replace").replace("\r\n", "\n")
+
+    def start_softphone(self, *args):
+        """Starts a stand-in softphone logging to a file of its own: (process, log)."""
+        self.phones += 1
+        log = SoftphoneLog(os.path.join(self.artifacts, f"softphone-{self.phones}.log"))
+        proc = self.start("softphone.exe", "--log", log.path, *args)
+        if not wait_for(lambda: any(e["kind"] == "start" for e in log.events()), 10):
+            raise AssertionError("the softphone did not start")
+        return proc, log
 
     def sim(self, *args):
         """A command to the simulated handset; fails loudly when it fails."""

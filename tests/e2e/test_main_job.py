@@ -10,7 +10,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "lib"))
 from desktop import (CONNECTED, NO_HANDSET, NO_ICON, NO_SOFTPHONE, Desktop,  # noqa: E402
-                     SoftphoneLog, wait_for)
+                     wait_for)
 
 BIN = os.environ["TANDIVOREX_BIN"]
 ARTIFACTS = os.environ["TANDIVOREX_ARTIFACTS"]
@@ -27,7 +27,6 @@ class MainJob(unittest.TestCase):
         self.desk = Desktop(BIN, artifacts)
         self.desk.start("handset-sim.exe", "serve")
         wait_for(lambda: self.desk.run("handset-sim.exe", "status")[0] == 0, 10)
-        self.phones = 0
 
     def tearDown(self):
         self.desk.run("handset-sim.exe", "quit")
@@ -36,12 +35,7 @@ class MainJob(unittest.TestCase):
         wait_for(lambda: self.desk.tray_status() == NO_ICON, 10)
 
     def start_softphone(self, *args):
-        self.phones += 1
-        log = SoftphoneLog(os.path.join(self.desk.artifacts, f"softphone-{self.phones}.log"))
-        proc = self.desk.start("softphone.exe", "--log", log.path, *args)
-        self.assertTrue(wait_for(lambda: any(e["kind"] == "start" for e in log.events()), 10),
-                        "the softphone did not start")
-        return proc, log
+        return self.desk.start_softphone(*args)
 
     def start_tandivorex(self):
         self.desk.start("Tandivorex.exe")

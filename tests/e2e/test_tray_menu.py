@@ -11,7 +11,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "lib"))
 from desktop import (CONNECTED, DARK_GREEN, NO_HANDSET, NO_ICON, NO_SOFTPHONE,  # noqa: E402
-                     Desktop, SoftphoneLog, find_popup_menu, wait_for)
+                     Desktop, find_popup_menu, wait_for)
 
 BIN = os.environ["TANDIVOREX_BIN"]
 ARTIFACTS = os.environ["TANDIVOREX_ARTIFACTS"]
@@ -33,7 +33,6 @@ class TrayMenu(unittest.TestCase):
         self.desk.start("handset-sim.exe", "serve")
         self.assertTrue(wait_for(lambda: self.desk.run("handset-sim.exe", "status")[0] == 0, 10),
                         "the simulated handset did not start")
-        self.phones = 0
 
     def tearDown(self):
         self.desk.run("handset-sim.exe", "quit")
@@ -52,12 +51,7 @@ class TrayMenu(unittest.TestCase):
         return proc
 
     def start_softphone(self, *args):
-        self.phones += 1
-        log = SoftphoneLog(os.path.join(self.desk.artifacts, f"softphone-{self.phones}.log"))
-        proc = self.desk.start("softphone.exe", "--log", log.path, *args)
-        self.assertTrue(wait_for(lambda: any(e["kind"] == "start" for e in log.events()), 10),
-                        "the softphone did not start")
-        return proc, log
+        return self.desk.start_softphone(*args)
 
     def assert_ends(self, proc, how):
         try:
