@@ -22,6 +22,9 @@ NO_SOFTPHONE = "no softphone"
 CONNECTED = "connected"
 NO_ICON = "no icon"
 
+# What the test session's crash debugger says when it ends a crashed program.
+CRASHED = "CRASHED: process"
+
 # The tray menu's items, top to bottom; a separator stands before Exit.
 TRAY_MENU_ITEMS = ("About", "AutoRun", "Exit")
 
@@ -213,7 +216,10 @@ class Desktop:
             rc = subprocess.run(["wine", self.exe(name), *args], stdin=subprocess.DEVNULL,
                                 stdout=out, stderr=subprocess.STDOUT, timeout=timeout).returncode
             out.seek(0)
-            return rc, out.read().decode(errors="replace").replace("\r\n", "\n")
+            text = out.read().decode(errors="replace").replace("\r\n", "\n")
+        if CRASHED in text:
+            raise AssertionError(f"{name} {' '.join(args)} crashed: {text}")
+        return rc, text
 
     def start_softphone(self, *args):
         """Starts a stand-in softphone logging to a file of its own: (process, log)."""
@@ -257,7 +263,14 @@ class Desktop:
                 except subprocess.TimeoutExpired:
                     proc.kill()
             log.close()
+        crashed = []
+        for _, log in self.processes:
+            with open(log.name, errors="replace") as f:
+                if CRASHED in f.read():
+                    crashed.append(log.name)
         self.processes = []
+        if crashed:
+            raise AssertionError(f"a program crashed; see {', '.join(crashed)}")
 
     # The screen --------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 # Sourced by the test and demo scripts: a private Wine session made fresh for
 # each run: its own prefix, a display, the virtual desktop every process joins,
 # and one wineserver kept alive so that process starts are cheap.
+# WINE_SESSION_CRASH_DEBUGGER, when set, is the program run for a crash.
 
 wine_session_start() { # PREFIX_DIR [DESKTOP_SIZE]
     local prefix=$1 size=${2:-1024x768}
@@ -39,6 +40,18 @@ REGEDIT4
 [HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
 "ShowCrashDialog"=dword:00000000
 REG
+    if [ -n "${WINE_SESSION_CRASH_DEBUGGER:-}" ]; then
+        # Wine starts it for an unhandled exception on any thread; it ends the
+        # process with a failing code where winedbg may leave 0.
+        local debugger
+        debugger=$(winepath -w "$WINE_SESSION_CRASH_DEBUGGER" 2>/dev/null | sed 's/\\/\\\\/g')
+        cat >>"$reg" <<REG
+
+[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]
+"Debugger"="\\"$debugger\\" %ld %ld"
+"Auto"="1"
+REG
+    fi
     wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
     rm -f "$reg"
     wineserver -w

@@ -72,95 +72,62 @@ void CChildProcess::Terminate()
 
 namespace {
 
-// One end of a child's output: an inheritable pipe whose contents we collect.
-struct CapturePipe {
-    HANDLE hRead = nullptr;
-    HANDLE hWrite = nullptr;
+// A file that a child can inherit as its output, deleted once closed.
+HANDLE CreateOutputFile()
+{
+    char szDir[MAX_PATH], szPath[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, szDir);
+    ::GetTempFileNameA(szDir, "out", 0, szPath);
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    return ::CreateFileA(szPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                         CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
+std::string ReadAndClose(HANDLE hFile)
+{
     std::string text;
-
-    bool Create()
-    {
-        SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-        if (!::CreatePipe(&hRead, &hWrite, &sa, 0))
-            return false;
-        ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
-        return true;
-    }
-
-    void Drain()
-    {
-        char chunk[512];
-        DWORD dwAvailable = 0, dwRead = 0;
-        while (::PeekNamedPipe(hRead, nullptr, 0, nullptr, &dwAvailable, nullptr) && dwAvailable > 0 &&
-               ::ReadFile(hRead, chunk, sizeof chunk, &dwRead, nullptr) && dwRead > 0)
-            text.append(chunk, dwRead);
-    }
-
-    void Close()
-    {
-        if (hRead != nullptr)
-            ::CloseHandle(hRead);
-        if (hWrite != nullptr)
-            ::CloseHandle(hWrite);
-        hRead = hWrite = nullptr;
-    }
-};
+    char chunk[512];
+    DWORD dwRead = 0;
+    ::SetFilePointer(hFile, 0, nullptr, FILE_BEGIN);
+    while (::ReadFile(hFile, chunk, sizeof chunk, &dwRead, nullptr) && dwRead > 0)
+        text.append(chunk, dwRead);
+    ::CloseHandle(hFile);
+    return text;
+}
 
 } // namespace
 
 DWORD RunAndCapture(const char* pszExe, const std::string& args, std::string* pOutput, DWORD dwTimeoutMs,
                     std::string* pErrors)
 {
-    CapturePipe out, err;
-    if (!out.Create() || (pErrors != nullptr && !err.Create())) {
-        out.Close();
-        return static_cast<DWORD>(-1);
-    }
-
+    // Files rather than pipes: a child that writes much cannot block, and
+    // one that hangs is ended when the time is up.
+    HANDLE hOut = CreateOutputFile();
+    HANDLE hErr = pErrors != nullptr ? CreateOutputFile() : hOut;
     std::string exe = BinPath(pszExe);
     std::vector<char> buffer = CommandLine(exe, args);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = out.hWrite;
-    si.hStdError = pErrors != nullptr ? err.hWrite : out.hWrite;
+    si.hStdOutput = hOut;
+    si.hStdError = hErr;
     PROCESS_INFORMATION pi = {};
-    BOOL bStarted = ::CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, TRUE,
-                                     CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
-    ::CloseHandle(out.hWrite);
-    out.hWrite = nullptr;
-    if (err.hWrite != nullptr) {
-        ::CloseHandle(err.hWrite);
-        err.hWrite = nullptr;
-    }
     DWORD dwCode = static_cast<DWORD>(-1);
-    if (bStarted) {
-        // Drain the pipes while waiting, so that neither a chatty child nor a
-        // hung one can keep us past the time limit.
-        DWORD dwStart = ::GetTickCount();
-        for (;;) {
-            out.Drain();
-            err.Drain();
-            if (::WaitForSingleObject(pi.hProcess, 10) == WAIT_OBJECT_0)
-                break;
-            if (::GetTickCount() - dwStart > dwTimeoutMs) {
-                ::TerminateProcess(pi.hProcess, 255);
-                ::WaitForSingleObject(pi.hProcess, 5000);
-                break;
-            }
+    if (::CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                         nullptr, &si, &pi)) {
+        if (::WaitForSingleObject(pi.hProcess, dwTimeoutMs) != WAIT_OBJECT_0) {
+            ::TerminateProcess(pi.hProcess, 255);
+            ::WaitForSingleObject(pi.hProcess, 5000);
         }
-        out.Drain();
-        err.Drain();
         ::GetExitCodeProcess(pi.hProcess, &dwCode);
         ::CloseHandle(pi.hThread);
         ::CloseHandle(pi.hProcess);
     }
-    if (pOutput != nullptr)
-        *pOutput = out.text;
     if (pErrors != nullptr)
-        *pErrors = err.text;
-    out.Close();
-    err.Close();
+        *pErrors = ReadAndClose(hErr);
+    std::string out = ReadAndClose(hOut);
+    if (pOutput != nullptr)
+        *pOutput = out;
     return dwCode;
 }

@@ -16,15 +16,9 @@ bool IsKeyMessage(UINT uMsg)
 
 std::string Describe(UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    const char* pszName = uMsg == WM_KEYDOWN ? "WM_KEYDOWN"
-                        : uMsg == WM_KEYUP   ? "WM_KEYUP"
-                        : uMsg == WM_SHOWWINDOW ? "WM_SHOWWINDOW"
-                        : uMsg == WM_ACTIVATE   ? "WM_ACTIVATE"
-                                                : "message";
-    char sz[128];
-    std::snprintf(sz, sizeof sz, "%s(0x%04X) wParam=0x%llX lParam=0x%08llX", pszName, uMsg,
-                  static_cast<unsigned long long>(wParam),
-                  static_cast<unsigned long long>(lParam) & 0xFFFFFFFFull);
+    char sz[64];
+    std::snprintf(sz, sizeof sz, "%s(0x%04X) 0x%llX 0x%08llX", uMsg == WM_KEYDOWN ? "WM_KEYDOWN" : uMsg == WM_KEYUP ? "WM_KEYUP" : "message",
+                  uMsg, static_cast<unsigned long long>(wParam), static_cast<unsigned long long>(lParam) & 0xFFFFFFFFull);
     return sz;
 }
 
@@ -49,7 +43,6 @@ CMessageRecorder::CMessageRecorder(const char* pszClass, const char* pszTitle)
     ::InitializeCriticalSection(&m_cs);
     m_hThread = ::CreateThread(nullptr, 0, &CMessageRecorder::ThreadProc, this, 0, nullptr);
     ::WaitForSingleObject(m_hReady, 10000);
-    Take(true);
 }
 
 CMessageRecorder::~CMessageRecorder()
@@ -95,7 +88,7 @@ LRESULT CALLBACK CMessageRecorder::WindowProc(HWND hWnd, UINT uMsg, WPARAM wPara
             ::SetEvent(pThis->m_hMarkerSeen);
             return 0;
         }
-        if (IsKeyMessage(uMsg) || uMsg == WM_SHOWWINDOW || uMsg == WM_ACTIVATE)
+        if (IsKeyMessage(uMsg))
             pThis->Record(uMsg, wParam, lParam);
     }
     if (uMsg == WM_DESTROY)
@@ -116,15 +109,11 @@ void CMessageRecorder::Flush()
     ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(m_hMarkerSeen, 5000)) << "recorder marker lost";
 }
 
-std::vector<RecordedMessage> CMessageRecorder::Take(bool bAll)
+std::vector<RecordedMessage> CMessageRecorder::Take()
 {
-    std::vector<RecordedMessage> result;
     ::EnterCriticalSection(&m_cs);
-    for (const RecordedMessage& m : m_messages) {
-        if (bAll || IsKeyMessage(m.message))
-            result.push_back(m);
-    }
-    m_messages.clear();
+    std::vector<RecordedMessage> result;
+    result.swap(m_messages);
     ::LeaveCriticalSection(&m_cs);
     return result;
 }
@@ -132,30 +121,11 @@ std::vector<RecordedMessage> CMessageRecorder::Take(bool bAll)
 void ExpectSequence(const std::vector<RecordedMessage>& got, const ExpectedMessage* pExpected,
                     const char* pszWhat)
 {
-    std::vector<ExpectedMessage> expected;
+    std::string gotText, expectedText;
+    for (const RecordedMessage& m : got)
+        gotText += "    " + Describe(m.message, m.wParam, m.lParam) + "\n";
     for (const ExpectedMessage* p = pExpected; p->message != 0; ++p)
-        expected.push_back(*p);
-
-    size_t nFirstDiff = 0;
-    while (nFirstDiff < got.size() && nFirstDiff < expected.size() &&
-           got[nFirstDiff].message == expected[nFirstDiff].message &&
-           got[nFirstDiff].wParam == expected[nFirstDiff].wParam &&
-           got[nFirstDiff].lParam == expected[nFirstDiff].lParam)
-        ++nFirstDiff;
-    if (nFirstDiff == got.size() && nFirstDiff == expected.size())
-        return;
-
-    std::string dump;
-    size_t n = got.size() > expected.size() ? got.size() : expected.size();
-    for (size_t i = 0; i < n; ++i) {
-        dump += i == nFirstDiff ? "  > " : "    ";
-        dump += i < expected.size() ? Describe(expected[i].message, expected[i].wParam, expected[i].lParam)
-                                    : std::string("(nothing)");
-        dump += "  |  got ";
-        dump += i < got.size() ? Describe(got[i].message, got[i].wParam, got[i].lParam)
-                               : std::string("(nothing)");
-        dump += "\n";
-    }
-    ADD_FAILURE() << pszWhat << ": sequences differ at message " << nFirstDiff << "\n"
-                  << "    expected  |  got\n" << dump;
+        expectedText += "    " + Describe(p->message, p->wParam, p->lParam) + "\n";
+    if (gotText != expectedText)
+        ADD_FAILURE() << pszWhat << ": the sequences differ.\n  expected:\n" << expectedText << "  got:\n" << gotText;
 }

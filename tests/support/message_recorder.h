@@ -20,8 +20,8 @@ struct ExpectedMessage {
     LPARAM lParam;
 };
 
-// A real top-level window on a thread of its own that records the key,
-// show and activation messages it receives, in the manner of Wine's message
+// A real top-level window on a thread of its own that records the key
+// messages it receives, in the manner of Wine's message
 // tests. A marker posted after an action tells where that action's effects end.
 class CMessageRecorder {
 public:
@@ -34,8 +34,8 @@ public:
 
     // Waits until everything posted to the window before this call is recorded.
     void Flush();
-    // The recording so far (key messages only unless bAll), cleared afterwards.
-    std::vector<RecordedMessage> Take(bool bAll = false);
+    // The key messages recorded so far, cleared afterwards.
+    std::vector<RecordedMessage> Take();
 
 private:
     static DWORD WINAPI ThreadProc(LPVOID pParam);

@@ -1,8 +1,10 @@
-// The host dialog in this process: its window, its end, and callbacks that
-// arrive after it has gone.
+// The callback that carries handset events from the library's thread to the
+// host, and the host dialog's own end: callbacks that come after it has gone,
+// and the ways its modal loop ends.
 #include "app/host_dialog.h"
 
 #include "tests/support/child_process.h"
+#include "tests/support/fake_handset_library.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,66 @@ HWND FindHost()
     return ::FindWindowA(nullptr, HOST_WINDOW_CAPTION);
 }
 
+std::vector<MSG> TakeEvents(HWND hWnd)
+{
+    std::vector<MSG> events;
+    MSG msg;
+    while (::PeekMessageA(&msg, hWnd, WM_HANDSET_EVENT, WM_HANDSET_EVENT, PM_REMOVE))
+        events.push_back(msg);
+    return events;
+}
+
+struct Event {
+    int type;
+    int value;
+};
+
+const Event s_burst[] = {
+    {11, 0x85}, {11, 0x81}, {-1, 0}, {0, 300}, {4, 20}, {13, 0}, {11, 0x7FFFFFFF},
+    {11, static_cast<int>(0x80000000u)}, {16, -1}, {15, 0}, {14, 0}, {11, 0x91},
+};
+
+DWORD WINAPI SendBurst(LPVOID pContext)
+{
+    for (const Event& e : s_burst)
+        HandsetCallback(e.type, e.value, pContext);
+    return 0;
+}
+
+// Runs fn on a thread of its own, as the library's thread would, and waits for it.
+void OnOtherThread(LPTHREAD_START_ROUTINE fn, void* pParam)
+{
+    HANDLE hThread = ::CreateThread(nullptr, 0, fn, pParam, 0, nullptr);
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hThread, 10000));
+    ::CloseHandle(hThread);
+}
+
+TEST(HandsetCallback, PostsEventsInOrderOnlyForTheRegisteredHost)
+{
+    HWND hWnd = ::CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    int host = 0, stranger = 0; // only their addresses matter: they are contexts
+    RegisterHandsetHost(&host, hWnd);
+    OnOtherThread(SendBurst, &host);
+    std::vector<MSG> events = TakeEvents(hWnd);
+    ASSERT_EQ(sizeof s_burst / sizeof s_burst[0], events.size());
+    for (size_t i = 0; i < events.size(); ++i) {
+        // The host reads the type and value back as 32-bit integers.
+        EXPECT_EQ(s_burst[i].type, static_cast<int>(events[i].wParam)) << i;
+        EXPECT_EQ(s_burst[i].value, static_cast<int>(events[i].lParam)) << i;
+    }
+
+    EXPECT_EQ(0, HandsetCallback(11, 0x85, &stranger));
+    EXPECT_EQ(0, HandsetCallback(11, 0x85, nullptr));
+    UnregisterHandsetHost(&stranger);
+    EXPECT_NE(0, HandsetCallback(11, 0x85, &host)) << "withdrawing another host leaves this one";
+    UnregisterHandsetHost(&host);
+    EXPECT_EQ(0, HandsetCallback(11, 0x85, &host));
+    RegisterHandsetHost(&host, hWnd);
+    ::DestroyWindow(hWnd);
+    EXPECT_EQ(0, HandsetCallback(11, 0x85, &host)) << "a destroyed window";
+    UnregisterHandsetHost(&host);
+}
+
 struct LateCaller {
     void* pHost;
     int nResultWhileOpen;
@@ -24,8 +86,7 @@ struct LateCaller {
 DWORD WINAPI CallThenCancel(LPVOID pParam)
 {
     auto pCaller = static_cast<LateCaller*>(pParam);
-    // The host registers itself during its initialisation; until then the
-    // callback drops events, so keep calling until one is posted.
+    // Until the host has registered itself the callback drops events.
     WaitFor([&] { return (pCaller->nResultWhileOpen = HandsetCallback(11, 0x85, pCaller->pHost)) != 0; },
             10000);
     ::PostMessageA(FindHost(), WM_COMMAND, IDCANCEL, 0);
@@ -34,77 +95,72 @@ DWORD WINAPI CallThenCancel(LPVOID pParam)
 
 TEST(HostDialog, LateCallbacksNeverTouchTheHost)
 {
+    FakeHandsetReset(0);
     // The host lives in a page of its own, so that once it is gone the page
-    // can be made unreadable: a callback that looked at it would crash here.
+    // can be made unreadable: a callback that looked at it would crash.
     SYSTEM_INFO si;
     ::GetSystemInfo(&si);
     ASSERT_LE(sizeof(CTandivorexDlg), si.dwPageSize);
     void* pPage = ::VirtualAlloc(nullptr, si.dwPageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    ASSERT_NE(nullptr, pPage);
     auto pHost = new (pPage) CTandivorexDlg;
-
     LateCaller caller = {pHost, 0};
     HANDLE hThread = ::CreateThread(nullptr, 0, CallThenCancel, &caller, 0, nullptr);
     EXPECT_EQ(IDCANCEL, pHost->DoModal());
     ::WaitForSingleObject(hThread, 10000);
     ::CloseHandle(hThread);
     EXPECT_NE(0, caller.nResultWhileOpen) << "an event while the host runs is posted";
+    EXPECT_EQ(0, HandsetCallback(11, 0x85, pHost)) << "window gone, object still there";
 
-    // Window gone, object still there.
-    EXPECT_EQ(nullptr, FindHost());
-    EXPECT_EQ(0, HandsetCallback(11, 0x85, pHost));
-
-    // Object gone too.
     pHost->~CTandivorexDlg();
     DWORD dwOld = 0;
     ASSERT_TRUE(::VirtualProtect(pPage, si.dwPageSize, PAGE_NOACCESS, &dwOld));
-    EXPECT_EQ(0, HandsetCallback(11, 0x85, pHost));
+    // From the library's thread, as it would come: a crash there must fail the run.
+    OnOtherThread(SendBurst, pHost);
     EXPECT_EQ(0, HandsetCallback(-1, 0, pHost));
     ::VirtualFree(pPage, 0, MEM_RELEASE);
 }
 
-DWORD WINAPI PostCommandToHost(LPVOID pParam)
+DWORD WINAPI PostToHost(LPVOID pParam)
 {
-    HWND hWnd = nullptr;
-    WaitFor([&] { return (hWnd = FindHost()) != nullptr; }, 10000);
-    ::PostMessageA(hWnd, WM_COMMAND, static_cast<WPARAM>(reinterpret_cast<INT_PTR>(pParam)), 0);
-    return 0;
-}
-
-DWORD WINAPI PostQuitToThread(LPVOID pParam)
-{
+    auto pMsg = static_cast<MSG*>(pParam);
     WaitFor([] { return FindHost() != nullptr; }, 10000);
-    ::PostThreadMessageA(static_cast<DWORD>(reinterpret_cast<UINT_PTR>(pParam)), WM_QUIT, 7, 0);
+    if (pMsg->message == WM_QUIT)
+        ::PostThreadMessageA(static_cast<DWORD>(pMsg->lParam), WM_QUIT, pMsg->wParam, 0);
+    else
+        ::PostMessageA(FindHost(), pMsg->message, pMsg->wParam, 0);
     return 0;
 }
 
-TEST(HostDialog, OkAndCancelEndTheModalLoop)
+// OK and Cancel end the loop and take the icon with the window, but leave the
+// library open (only Exit closes it); a quit message ends the loop too, and
+// stays queued for the loop outside.
+TEST(HostDialog, OkCancelAndQuitEndTheModalLoop)
 {
-    for (WPARAM id : {IDOK, IDCANCEL}) {
-        CTandivorexDlg dlg;
-        HANDLE hThread = ::CreateThread(nullptr, 0, PostCommandToHost,
-                                        reinterpret_cast<LPVOID>(static_cast<INT_PTR>(id)), 0, nullptr);
-        EXPECT_EQ(static_cast<INT_PTR>(id), dlg.DoModal());
+    const struct { UINT message; WPARAM wParam; INT_PTR result; } ends[] = {
+        {WM_COMMAND, IDOK, IDOK}, {WM_COMMAND, IDCANCEL, IDCANCEL}, {WM_QUIT, 7, -1}};
+    for (const auto& end : ends) {
+        SCOPED_TRACE(end.wParam);
+        FakeHandsetReset(1);
+        MSG msg = {};
+        msg.message = end.message;
+        msg.wParam = end.wParam;
+        msg.lParam = static_cast<LPARAM>(::GetCurrentThreadId());
+        HANDLE hThread = ::CreateThread(nullptr, 0, PostToHost, &msg, 0, nullptr);
+        NOTIFYICONDATAA nid = {};
+        {
+            CTandivorexDlg dlg;
+            EXPECT_EQ(end.result, dlg.DoModal());
+            nid = dlg.m_tray.m_nid;
+        }
         ::WaitForSingleObject(hThread, 10000);
         ::CloseHandle(hThread);
         EXPECT_EQ(nullptr, FindHost());
+        EXPECT_FALSE(::Shell_NotifyIconA(NIM_MODIFY, &nid)) << "the icon outlived the host";
+        EXPECT_EQ(0u, FakeHandsetCount(QV_CODE_CLOSE));
+        msg.wParam = 0;
+        EXPECT_EQ(end.message == WM_QUIT, ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE);
+        EXPECT_EQ(end.message == WM_QUIT ? 7u : 0u, msg.wParam) << "the quit message's own code";
     }
-}
-
-TEST(HostDialog, QuitMessageEndsTheLoopAndIsLeftForTheOuterLoop)
-{
-    CTandivorexDlg dlg;
-    DWORD dwThread = ::GetCurrentThreadId();
-    HANDLE hThread = ::CreateThread(nullptr, 0, PostQuitToThread,
-                                    reinterpret_cast<LPVOID>(static_cast<UINT_PTR>(dwThread)), 0, nullptr);
-    EXPECT_EQ(-1, dlg.DoModal());
-    ::WaitForSingleObject(hThread, 10000);
-    ::CloseHandle(hThread);
-    EXPECT_EQ(nullptr, FindHost());
-
-    MSG msg;
-    ASSERT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(7u, msg.wParam);
 }
 
 } // namespace

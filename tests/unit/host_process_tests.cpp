@@ -3,117 +3,59 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 namespace {
 
 const char HOST_CAPTION[] = "*Tandivorex";
+const char SINGLE_COPY_MUTEX[] = "Local\\Tandivorex.SingleCopy";
 
-BOOL CALLBACK CollectHostWindow(HWND hWnd, LPARAM lParam)
+HWND HostOf(const CChildProcess& child)
 {
-    char sz[64] = {};
-    ::GetWindowTextA(hWnd, sz, sizeof sz);
-    if (lstrcmpA(sz, HOST_CAPTION) == 0)
-        reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hWnd);
-    return TRUE;
-}
-
-std::vector<HWND> HostWindows()
-{
-    std::vector<HWND> found;
-    ::EnumWindows(CollectHostWindow, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-DWORD WindowProcessId(HWND hWnd)
-{
-    DWORD dwPid = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwPid);
-    return dwPid;
-}
-
-class HostProcessTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(HostWindows().empty()) << "a copy is already running"; }
-    void TearDown() override
-    {
-        for (HWND hWnd : HostWindows())
-            ::PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
-        WaitFor([] { return HostWindows().empty(); }, 5000);
+    for (HWND hWnd = ::FindWindowA(nullptr, HOST_CAPTION); hWnd != nullptr;
+         hWnd = ::FindWindowExA(nullptr, hWnd, nullptr, HOST_CAPTION)) {
+        DWORD dwPid = 0;
+        ::GetWindowThreadProcessId(hWnd, &dwPid);
+        if (dwPid == child.Id())
+            return hWnd;
     }
+    return nullptr;
+}
 
-    // Starts the program and waits for its host window to exist and hide.
-    HWND StartFirst()
-    {
-        EXPECT_TRUE(m_first.Start("Tandivorex.exe"));
-        HWND hWnd = nullptr;
-        EXPECT_TRUE(WaitFor([&] { return (hWnd = ::FindWindowA(nullptr, HOST_CAPTION)) != nullptr; }, 15000));
-        return hWnd;
-    }
-
-    CChildProcess m_first;
-};
-
-TEST_F(HostProcessTest, HostWindowHidesOnItsFirstPaintAndStaysHidden)
+TEST(HostProcess, HidesOnItsFirstPaintAndEndsOnCancel)
 {
-    HWND hWnd = StartFirst();
-    ASSERT_NE(nullptr, hWnd);
-    EXPECT_EQ(m_first.Id(), WindowProcessId(hWnd));
+    ASSERT_EQ(nullptr, ::FindWindowA(nullptr, HOST_CAPTION)) << "a copy is already running";
+    CChildProcess program;
+    ASSERT_TRUE(program.Start("Tandivorex.exe"));
+    HWND hWnd = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (hWnd = HostOf(program)) != nullptr; }, 15000));
     EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(hWnd); }, 5000));
     ::Sleep(1500);
     EXPECT_FALSE(::IsWindowVisible(hWnd));
-    EXPECT_TRUE(m_first.IsRunning());
-}
 
-TEST_F(HostProcessTest, CancelEndsTheProgram)
-{
-    HWND hWnd = StartFirst();
-    ASSERT_NE(nullptr, hWnd);
     ::PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(m_first.Wait(10000));
-    EXPECT_EQ(0u, m_first.ExitCode());
+    EXPECT_TRUE(program.Wait(10000));
+    EXPECT_EQ(0u, program.ExitCode());
 }
 
-TEST_F(HostProcessTest, SecondCopyExitsAtOnceAndLeavesTheFirstAlone)
+// Each guard alone keeps a second copy out: the name held with no window
+// about (two copies started together both find no window), and a window with
+// the caption with no name held.
+TEST(HostProcess, EitherGuardAloneKeepsASecondCopyOut)
 {
-    HWND hWnd = StartFirst();
-    ASSERT_NE(nullptr, hWnd);
-
-    CChildProcess second;
-    ASSERT_TRUE(second.Start("Tandivorex.exe"));
-    EXPECT_TRUE(second.Wait(10000)) << "the second copy must exit by itself";
-    EXPECT_EQ(0u, second.ExitCode());
-
-    std::vector<HWND> windows = HostWindows();
-    ASSERT_EQ(1u, windows.size());
-    EXPECT_EQ(hWnd, windows[0]);
-    EXPECT_TRUE(m_first.IsRunning());
-}
-
-TEST_F(HostProcessTest, CopiesStartedTogetherLeaveExactlyOneRunning)
-{
-    const int nCopies = 4;
-    CChildProcess copies[nCopies];
-    for (CChildProcess& copy : copies)
-        ASSERT_TRUE(copy.Start("Tandivorex.exe"));
-
-    // All but one end by themselves.
-    auto running = [&] {
-        int n = 0;
-        for (CChildProcess& copy : copies)
-            n += copy.IsRunning() ? 1 : 0;
-        return n;
-    };
-    EXPECT_TRUE(WaitFor([&] { return running() == 1 && HostWindows().size() == 1; }, 15000));
-    ::Sleep(1000);
-    EXPECT_EQ(1, running());
-    std::vector<HWND> windows = HostWindows();
-    ASSERT_EQ(1u, windows.size());
-    DWORD dwOwner = WindowProcessId(windows[0]);
-    for (CChildProcess& copy : copies) {
-        if (copy.IsRunning()) {
-            EXPECT_EQ(copy.Id(), dwOwner);
-        }
+    for (bool bByMutex : {true, false}) {
+        SCOPED_TRACE(bByMutex ? "the name is held" : "the caption is there");
+        ASSERT_EQ(nullptr, ::FindWindowA(nullptr, HOST_CAPTION)) << "a copy is already running";
+        HANDLE hMutex = bByMutex ? ::CreateMutexA(nullptr, FALSE, SINGLE_COPY_MUTEX) : nullptr;
+        HWND hFirst = bByMutex ? nullptr
+                               : ::CreateWindowExA(0, "STATIC", HOST_CAPTION, WS_POPUP, 0, 0, 10, 10, nullptr,
+                                                   nullptr, nullptr, nullptr);
+        CChildProcess second;
+        ASSERT_TRUE(second.Start("Tandivorex.exe"));
+        EXPECT_TRUE(second.Wait(10000)) << "the second copy must exit by itself";
+        EXPECT_EQ(0u, second.ExitCode());
+        if (hMutex != nullptr)
+            ::CloseHandle(hMutex);
+        if (hFirst != nullptr)
+            ::DestroyWindow(hFirst);
     }
 }
 

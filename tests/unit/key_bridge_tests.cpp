@@ -1,6 +1,8 @@
-// The key bridge against real target windows on another thread.
+// The key bridge against real target windows on another thread, and the
+// phone-state relay against the handset library's double.
 #include "bridge/key_bridge.h"
 
+#include "tests/support/fake_handset_library.h"
 #include "tests/support/message_recorder.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +10,6 @@
 namespace {
 
 const LPARAM KEY_LPARAM = 0x0001C001;
-
 const UINT EVENT_KEY = 11;
 
 class KeyBridgeTest : public ::testing::Test {
@@ -21,9 +22,15 @@ protected:
     }
 
     // Gives the foreground to the other window, so that a change is visible.
+    // Under Wine each window's thread applies its own activation or
+    // deactivation when it next reads its queue; both have read theirs before
+    // the test goes on, or a late deactivation of the target could undo the
+    // activation under test.
     void MakeOtherForeground()
     {
         m_bridge.BringToFront(m_other.Window());
+        m_other.Flush();
+        m_target.Flush();
         ASSERT_EQ(m_other.Window(), ::GetForegroundWindow());
     }
 
@@ -33,170 +40,130 @@ protected:
         return m_target.Take();
     }
 
+    // Events in, then exactly one press of each key out (none for 0).
+    void ExpectPresses(std::initializer_list<UINT> vks, const char* pszWhat)
+    {
+        std::vector<ExpectedMessage> expected;
+        for (UINT vk : vks) {
+            if (vk != 0) {
+                expected.push_back({WM_KEYDOWN, vk, KEY_LPARAM});
+                expected.push_back({WM_KEYUP, vk, KEY_LPARAM});
+            }
+        }
+        expected.push_back({0, 0, 0});
+        EXPECT_SEQUENCE(Keys(), expected.data(), pszWhat);
+    }
+
     CMessageRecorder m_target;
     CMessageRecorder m_other;
     CKeyBridge m_bridge;
 };
 
-// The virtual key the target must receive for a handset key byte; 0 for none.
-UINT ExpectedKey(int byte)
-{
-    if (byte >= 0x80 && byte <= 0x89)
-        return '0' + (byte - 0x80);
-    switch (byte) {
-    case 0x8B: return VK_MULTIPLY;
-    case 0x8C: return VK_DIVIDE;
-    case 0x8D: return VK_DOWN;
-    case 0x8E: return VK_UP;
-    case 0x91: return VK_RETURN;
-    default: return 0;
-    }
-}
-
-TEST_F(KeyBridgeTest, DigitComesToFrontThenDownAndUpHeld100ms)
+TEST_F(KeyBridgeTest, KeyComesToFrontThenDownAndUpHeld100ms)
 {
     MakeOtherForeground();
     m_bridge.HandleEvent(EVENT_KEY, 0x85);
     EXPECT_EQ(m_target.Window(), ::GetForegroundWindow());
-
     std::vector<RecordedMessage> got = Keys();
-    static const ExpectedMessage expected[] = {
-        {WM_KEYDOWN, '5', KEY_LPARAM},
-        {WM_KEYUP, '5', KEY_LPARAM},
-        {0, 0, 0},
-    };
-    EXPECT_SEQUENCE(got, expected, "event 11, 0x85");
+    static const ExpectedMessage five[] = {{WM_KEYDOWN, '5', KEY_LPARAM}, {WM_KEYUP, '5', KEY_LPARAM}, {0, 0, 0}};
+    EXPECT_SEQUENCE(got, five, "event 11, 0x85");
     ASSERT_EQ(2u, got.size());
     double held = got[1].timeMs - got[0].timeMs;
     EXPECT_GE(held, 90.0);
-    EXPECT_LE(held, 300.0);
+    EXPECT_LE(held, 200.0);
 }
 
 TEST_F(KeyBridgeTest, WholeKeyTableOnlyLowByteCounts)
 {
     for (int byte = 0; byte < 256; ++byte) {
-        // Bits above the low byte must not matter, nor the sign.
-        int value = (byte % 2 ? 0x7ABC1200 : static_cast<int>(0xFFFFFF00u)) | byte;
-        m_bridge.HandleEvent(EVENT_KEY, value);
+        UINT vk = 0;
+        if (byte >= 0x80 && byte <= 0x89)
+            vk = '0' + (byte - 0x80);
+        const struct { int byte; UINT vk; } others[] = {
+            {0x8B, VK_MULTIPLY}, {0x8C, VK_DIVIDE}, {0x8D, VK_DOWN}, {0x8E, VK_UP}, {0x91, VK_RETURN}};
+        for (const auto& o : others)
+            vk = o.byte == byte ? o.vk : vk;
 
-        UINT vk = ExpectedKey(byte);
-        ExpectedMessage expected[] = {
-            {WM_KEYDOWN, vk, KEY_LPARAM},
-            {WM_KEYUP, vk, KEY_LPARAM},
-            {0, 0, 0},
-        };
-        char what[64];
-        sprintf(what, "event 11, byte 0x%02X", byte);
-        EXPECT_SEQUENCE(Keys(), vk != 0 ? expected : expected + 2, what);
-    }
-}
-
-TEST_F(KeyBridgeTest, UnmappedKeysStillBringTheTargetToFront)
-{
-    for (int value : {0x8A, 0x8F, 0x90, 0x00, 0x7F, 0x92, 0xFF}) {
+        // Bits above the low byte must not matter, nor the sign; a key that
+        // maps to nothing still brings the target forward.
         MakeOtherForeground();
-        m_bridge.HandleEvent(EVENT_KEY, value);
-        EXPECT_EQ(m_target.Window(), ::GetForegroundWindow()) << "value 0x" << std::hex << value;
-        EXPECT_TRUE(Keys().empty());
+        m_bridge.HandleEvent(EVENT_KEY, (byte % 2 ? 0x7ABC1200 : static_cast<int>(0xFFFFFF00u)) | byte);
+        char what[32];
+        wsprintfA(what, "event 11, byte 0x%02X", byte);
+        ExpectPresses({vk}, what);
+        EXPECT_EQ(m_target.Window(), ::GetForegroundWindow()) << what;
     }
 }
 
-TEST_F(KeyBridgeTest, MinimisedTargetIsRestored)
+TEST_F(KeyBridgeTest, ActivationRestoresAMinimisedTarget)
 {
     ::ShowWindow(m_target.Window(), SW_MINIMIZE);
-    ASSERT_TRUE(::IsIconic(m_target.Window()));
     m_bridge.HandleEvent(12, 0);
     EXPECT_FALSE(::IsIconic(m_target.Window()));
-    EXPECT_TRUE(::IsWindowVisible(m_target.Window()));
     EXPECT_EQ(m_target.Window(), ::GetForegroundWindow());
+    ExpectPresses({}, "event 12 presses nothing");
 }
 
-TEST_F(KeyBridgeTest, ForwardingOffStopsKeysAndMakesEscapeHide)
+TEST_F(KeyBridgeTest, ForwardingDecidesBetweenEscapeAndHiding)
 {
-    m_bridge.HandleEvent(15, 0);
     MakeOtherForeground();
+    m_bridge.HandleEvent(13, 0);
+    ExpectPresses({VK_ESCAPE}, "event 13 while forwarding");
+    EXPECT_EQ(m_other.Window(), ::GetForegroundWindow()) << "Escape does not activate";
+
+    m_bridge.HandleEvent(15, 0);
     m_bridge.HandleEvent(EVENT_KEY, 0x85);
     EXPECT_EQ(m_other.Window(), ::GetForegroundWindow()) << "forwarding off must not activate";
-    EXPECT_TRUE(Keys().empty());
-
     m_bridge.HandleEvent(13, 0);
     EXPECT_FALSE(::IsWindowVisible(m_target.Window()));
-    EXPECT_TRUE(Keys().empty()) << "no Escape while forwarding is off";
+    ExpectPresses({}, "no keys while forwarding is off");
 
     m_bridge.HandleEvent(14, 0);
     m_bridge.HandleEvent(EVENT_KEY, 0x81);
-    static const ExpectedMessage one[] = {{WM_KEYDOWN, '1', KEY_LPARAM}, {WM_KEYUP, '1', KEY_LPARAM}, {0, 0, 0}};
-    EXPECT_SEQUENCE(Keys(), one, "event 14 turns forwarding back on");
+    ExpectPresses({'1'}, "event 14 turns forwarding back on");
     EXPECT_TRUE(::IsWindowVisible(m_target.Window())) << "a forwarded key shows the target again";
-}
-
-TEST_F(KeyBridgeTest, EscapeWhileForwardingIsPressedWithoutActivating)
-{
-    MakeOtherForeground();
-    m_bridge.HandleEvent(13, 0);
-    EXPECT_EQ(m_other.Window(), ::GetForegroundWindow());
-    static const ExpectedMessage escape[] = {
-        {WM_KEYDOWN, VK_ESCAPE, KEY_LPARAM}, {WM_KEYUP, VK_ESCAPE, KEY_LPARAM}, {0, 0, 0}};
-    EXPECT_SEQUENCE(Keys(), escape, "event 13 while forwarding");
-    EXPECT_TRUE(::IsWindowVisible(m_target.Window()));
 }
 
 TEST_F(KeyBridgeTest, ExtendedKeySetIsEnabledOnlyByEventZeroInRange)
 {
-    // Before any event 0, type 4 does nothing.
     m_bridge.HandleEvent(4, 20);
-    EXPECT_TRUE(Keys().empty());
-
-    for (int outside : {255, 399, -1, 0, 0x7FFFFFFF, static_cast<int>(0x80000100u)}) {
+    for (int outside : {255, 399, -1, 0, 0x7FFFFFFF, static_cast<int>(0x80000100u)})
         m_bridge.HandleEvent(0, outside);
-        EXPECT_EQ(KEYSET_BASIC, m_bridge.m_nKeySet) << outside;
-    }
     m_bridge.HandleEvent(4, 20);
-    EXPECT_TRUE(Keys().empty());
+    ExpectPresses({}, "type 4 with the basic set");
+    EXPECT_EQ(KEYSET_BASIC, m_bridge.m_nKeySet);
 
-    m_bridge.HandleEvent(15, 0);
-    m_bridge.HandleEvent(0, 398);
-    EXPECT_EQ(KEYSET_EXTENDED, m_bridge.m_nKeySet);
-    EXPECT_EQ(1, m_bridge.m_bForward) << "event 0 in range turns forwarding back on";
+    // Both edges of the range switch it on, and turn forwarding back on.
+    for (int edge : {256, 398}) {
+        CKeyBridge bridge;
+        bridge.HandleEvent(15, 0);
+        bridge.HandleEvent(0, edge);
+        EXPECT_EQ(KEYSET_EXTENDED, bridge.m_nKeySet) << edge;
+        EXPECT_EQ(1, bridge.m_bForward) << edge;
+    }
 
     // Type 4 works whatever forwarding is, and never activates the target.
+    m_bridge.HandleEvent(0, 300);
     m_bridge.HandleEvent(15, 0);
     MakeOtherForeground();
     for (int value : {4, 20, 35, 5, 0, 36})
         m_bridge.HandleEvent(4, value);
     EXPECT_EQ(m_other.Window(), ::GetForegroundWindow());
-    static const ExpectedMessage extended[] = {
-        {WM_KEYDOWN, VK_RIGHT, KEY_LPARAM}, {WM_KEYUP, VK_RIGHT, KEY_LPARAM},
-        {WM_KEYDOWN, VK_F5, KEY_LPARAM},    {WM_KEYUP, VK_F5, KEY_LPARAM},
-        {WM_KEYDOWN, VK_LEFT, KEY_LPARAM},  {WM_KEYUP, VK_LEFT, KEY_LPARAM},
-        {0, 0, 0}};
-    EXPECT_SEQUENCE(Keys(), extended, "type 4 with the extended set");
-
-    // Nothing sets the basic set back.
+    ExpectPresses({VK_RIGHT, VK_F5, VK_LEFT}, "type 4 with the extended set");
     m_bridge.HandleEvent(0, 255);
-    EXPECT_EQ(KEYSET_EXTENDED, m_bridge.m_nKeySet);
-}
-
-TEST_F(KeyBridgeTest, LowerEdgeOfEventZero)
-{
-    m_bridge.HandleEvent(0, 256);
-    EXPECT_EQ(KEYSET_EXTENDED, m_bridge.m_nKeySet);
+    EXPECT_EQ(KEYSET_EXTENDED, m_bridge.m_nKeySet) << "nothing sets the basic set back";
 }
 
 TEST_F(KeyBridgeTest, OtherTypesChangeNothing)
 {
-    const UINT types[] = {1, 2, 3, 5, 6, 7, 8, 9, 10, 16, 17, 0x100, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu};
     MakeOtherForeground();
-    for (UINT type : types) {
+    for (UINT type : {1u, 2u, 3u, 5u, 6u, 7u, 8u, 9u, 10u, 16u, 17u, 0x100u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu})
         m_bridge.HandleEvent(type, 0x85);
-        EXPECT_EQ(1, m_bridge.m_bForward) << type;
-        EXPECT_EQ(KEYSET_BASIC, m_bridge.m_nKeySet) << type;
-        EXPECT_EQ(KEY_STATE_NONE, m_bridge.m_nState) << type;
-        EXPECT_EQ(m_target.Window(), m_bridge.m_hTarget) << type;
-    }
+    EXPECT_EQ(1, m_bridge.m_bForward);
+    EXPECT_EQ(KEYSET_BASIC, m_bridge.m_nKeySet);
+    EXPECT_EQ(KEY_STATE_NONE, m_bridge.m_nState);
     EXPECT_EQ(m_other.Window(), ::GetForegroundWindow());
-    EXPECT_TRUE(::IsWindowVisible(m_target.Window()));
-    EXPECT_TRUE(Keys().empty());
+    ExpectPresses({}, "unknown types");
 }
 
 TEST(KeyBridgeWithoutTarget, PostsNothingAnywhere)
@@ -205,14 +172,40 @@ TEST(KeyBridgeWithoutTarget, PostsNothingAnywhere)
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     }
-    bridge.HandleEvent(EVENT_KEY, 0x85);
-    bridge.HandleEvent(13, 0);
-    bridge.HandleEvent(0, 300);
-    bridge.HandleEvent(4, 20);
-    bridge.HandleEvent(12, 0);
+    for (UINT type : {11u, 13u, 0u, 4u, 12u})
+        bridge.HandleEvent(type, type == 0 ? 300 : type == 4 ? 20 : 0x85);
     // A post to a null window would land in this thread's own queue.
-    EXPECT_FALSE(::PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE))
-        << "message 0x" << std::hex << msg.message;
+    EXPECT_FALSE(::PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE));
+}
+
+// Each row applies a state after the ones before it: what the library is sent
+// (0 for nothing), what the sender gets back, and the state remembered.
+TEST(PhoneState, StatesBecomeCommandsOnceEach)
+{
+    const int RESULT = 77;
+    const struct { int state; DWORD command; int result; int remembered; } rows[] = {
+        {256, 0, 256, 256},            {258, 0x1004, RESULT, 258}, {258, 0, 258, 258},
+        {259, 0x1004, RESULT, 258},    {259, 0x1004, RESULT, 258}, {258, 0, 258, 258},
+        {257, 0x1001, RESULT, 257},    {260, 0x1005, RESULT, 260}, {261, 0x1006, RESULT, 261},
+        {262, 0x1003, RESULT, 262},    {263, 0x1001, RESULT, 263}, {264, 0x1001, RESULT, 264},
+        {263, 0x1001, RESULT, 263},    {256, 0, -1, 263},          {300, 0, 43, 263},
+        {265, 0, 8, 263},              {0, 0, -257, 263},          {-1, 0, -258, 263},
+        {static_cast<int>(0x80000000u), 0, 0x7FFFFEFF, 263},        {0x7FFFFFFF, 0, 0x7FFFFEFE, 263},
+    };
+    FakeHandsetReset(0, RESULT);
+    CKeyBridge bridge;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.state);
+        size_t nBefore = FakeHandsetCalls().size();
+        EXPECT_EQ(row.result, bridge.ApplyPhoneState(row.state, 12345));
+        std::vector<FakeHandsetCall> calls = FakeHandsetCalls();
+        ASSERT_EQ(nBefore + (row.command != 0 ? 1 : 0), calls.size());
+        if (row.command != 0) {
+            EXPECT_EQ(row.command, calls.back().code);
+            EXPECT_EQ(nullptr, calls.back().callback);
+        }
+        EXPECT_EQ(row.remembered, bridge.m_nState);
+    }
 }
 
 } // namespace

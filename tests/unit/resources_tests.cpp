@@ -2,76 +2,49 @@
 #include "res/resource.h"
 #include "tests/support/child_process.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 namespace {
 
-const WORD LANG_PRC = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
-const WORD LANG_US = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-
-class ResourcesTest : public ::testing::Test {
-protected:
-    ResourcesTest()
-        : m_exe(BinPath("Tandivorex.exe"))
-        , m_hModule(::LoadLibraryExA(m_exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE))
-    {
-    }
-    ~ResourcesTest() override { ::FreeLibrary(m_hModule); }
-
-    std::string m_exe;
-    HMODULE m_hModule;
-};
-
-TEST_F(ResourcesTest, EachResourceIsThereInItsLanguage)
+TEST(Resources, EachIsThereInItsLanguageAndTheMenuHoldsItsItems)
 {
-    ASSERT_NE(nullptr, m_hModule);
-    const struct {
-        LPCSTR type;
-        UINT id;
-        WORD lang;
-    } resources[] = {
+    HMODULE hModule = ::LoadLibraryExA(BinPath("Tandivorex.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, hModule);
+    const WORD LANG_PRC = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
+    const WORD LANG_US = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    const struct { LPCSTR type; UINT id; WORD lang; } resources[] = {
         {RT_GROUP_ICON, IDR_MAINFRAME, LANG_PRC}, {RT_GROUP_ICON, IDI_NO_DEVICE, LANG_PRC},
         {RT_GROUP_ICON, IDI_NO_PHONE, LANG_PRC},  {RT_MENU, IDR_TRAY_MENU, LANG_PRC},
         {RT_DIALOG, IDD_ABOUTBOX, LANG_US},       {RT_DIALOG, IDD_MAIN_DIALOG, LANG_US},
     };
     for (const auto& r : resources)
-        EXPECT_NE(nullptr, ::FindResourceExA(m_hModule, r.type, MAKEINTRESOURCEA(r.id), r.lang)) << r.id;
-}
+        EXPECT_NE(nullptr, ::FindResourceExA(hModule, r.type, MAKEINTRESOURCEA(r.id), r.lang)) << r.id;
 
-TEST_F(ResourcesTest, TheMenuHoldsItsItemsInOrder)
-{
-    HMENU hMenu = ::LoadMenuA(m_hModule, MAKEINTRESOURCEA(IDR_TRAY_MENU));
-    ASSERT_NE(nullptr, hMenu);
+    HMENU hMenu = ::LoadMenuA(hModule, MAKEINTRESOURCEA(IDR_TRAY_MENU));
     char sz[32] = {};
     ::GetMenuStringA(hMenu, 0, sz, sizeof sz, MF_BYPOSITION);
     EXPECT_STREQ("POPMENU", sz);
     HMENU hPopup = ::GetSubMenu(hMenu, 0);
+    const struct { UINT id; const char* text; } items[] = {
+        {ID_TRAY_ABOUT, "About"}, {ID_TRAY_AUTORUN, "AutoRun"}, {0, ""}, {ID_TRAY_EXIT, "Exit"}};
     ASSERT_EQ(4, ::GetMenuItemCount(hPopup));
-    const UINT ids[] = {ID_TRAY_ABOUT, ID_TRAY_AUTORUN, 0, ID_TRAY_EXIT};
-    const char* texts[] = {"About", "AutoRun", "", "Exit"};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(ids[i], ::GetMenuItemID(hPopup, i));
+        EXPECT_EQ(items[i].id, ::GetMenuItemID(hPopup, i));
         sz[0] = 0;
         ::GetMenuStringA(hPopup, i, sz, sizeof sz, MF_BYPOSITION);
-        EXPECT_STREQ(texts[i], sz);
+        EXPECT_STREQ(items[i].text, sz);
     }
     EXPECT_TRUE(::GetMenuState(hPopup, 2, MF_BYPOSITION) & MF_SEPARATOR);
     ::DestroyMenu(hMenu);
+    ::FreeLibrary(hModule);
 }
 
-TEST_F(ResourcesTest, VersionRecord)
+TEST(Resources, VersionRecord)
 {
+    std::string exe = BinPath("Tandivorex.exe");
     DWORD dwHandle = 0;
-    DWORD cb = ::GetFileVersionInfoSizeA(m_exe.c_str(), &dwHandle);
-    ASSERT_NE(0u, cb);
-    std::vector<BYTE> info(cb);
-    ASSERT_TRUE(::GetFileVersionInfoA(m_exe.c_str(), 0, cb, info.data()));
-
+    std::vector<BYTE> info(::GetFileVersionInfoSizeA(exe.c_str(), &dwHandle));
+    ASSERT_TRUE(::GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
     VS_FIXEDFILEINFO* pFixed = nullptr;
     UINT uLen = 0;
     ASSERT_TRUE(::VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&pFixed), &uLen));
@@ -81,24 +54,17 @@ TEST_F(ResourcesTest, VersionRecord)
     EXPECT_EQ(pFixed->dwFileVersionLS, pFixed->dwProductVersionLS);
 
     WORD* pTranslation = nullptr;
-    ASSERT_TRUE(::VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
-                                 reinterpret_cast<void**>(&pTranslation), &uLen));
+    ASSERT_TRUE(::VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&pTranslation), &uLen));
     EXPECT_EQ(0x0804, pTranslation[0]);
     EXPECT_EQ(1200, pTranslation[1]);
-
-    const struct {
-        const char* name;
-        const char* value;
-    } strings[] = {
-        {"FileDescription", "Tandivorex"},  {"FileVersion", "1, 0, 0, 3"},
-        {"InternalName", "Tandivorex"},     {"OriginalFilename", "Tandivorex.exe"},
-        {"ProductName", "Tandivorex"},      {"ProductVersion", "1, 0, 0, 3"},
+    const struct { const char* name; const char* value; } strings[] = {
+        {"FileDescription", "Tandivorex"}, {"FileVersion", "1, 0, 0, 3"},        {"InternalName", "Tandivorex"},
+        {"OriginalFilename", "Tandivorex.exe"}, {"ProductName", "Tandivorex"}, {"ProductVersion", "1, 0, 0, 3"},
     };
     for (const auto& s : strings) {
         char* pValue = nullptr;
         std::string path = std::string("\\StringFileInfo\\080404B0\\") + s.name;
-        ASSERT_TRUE(::VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&pValue), &uLen))
-            << s.name;
+        ASSERT_TRUE(::VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&pValue), &uLen)) << s.name;
         EXPECT_STREQ(s.value, pValue);
     }
 }

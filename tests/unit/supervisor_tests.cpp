@@ -53,7 +53,6 @@ TEST(Supervisor, WithNoHandsetItRetriesEverySecondAndNeverLooksForThePhone)
     CHostThread host;
     host.Sync();
     EXPECT_TRUE(Shows(host.Dlg(), IDI_NO_DEVICE, "Can't find USB device")) << "right after start";
-    EXPECT_EQ(NOTIFYICONDATAA_V2_SIZE, host.Dlg().m_tray.m_nid.cbSize);
 
     ::Sleep(TICKS);
     host.Sync();
@@ -67,13 +66,6 @@ TEST(Supervisor, WithNoHandsetItRetriesEverySecondAndNeverLooksForThePhone)
     }
     EXPECT_TRUE(Shows(host.Dlg(), IDI_NO_DEVICE, "Can't find USB device"));
     EXPECT_EQ(nullptr, host.Dlg().m_bridge.m_hTarget) << "the phone is not looked for while closed";
-
-    // Ending by Cancel removes the icon and does not close the library.
-    HWND hWnd = host.Window();
-    ASSERT_TRUE(TrayHasIcon(hWnd));
-    host.Stop(IDCANCEL);
-    EXPECT_FALSE(TrayHasIcon(hWnd));
-    EXPECT_EQ(0u, FakeHandsetCount(QV_CODE_CLOSE));
 }
 
 TEST(Supervisor, FollowsHandsetAndSoftphoneComingAndGoing)
@@ -136,7 +128,7 @@ TEST(Supervisor, ARivalWindowInFrontIsBroughtUpAndSentEscapeEachTick)
     // Made last, the rival is first in z-order, so the lookup returns it.
     CMessageRecorder rival(SOFTPHONE_CLASS, SOFTPHONE_TITLE);
     ASSERT_EQ(rival.Window(), ::FindWindowA(SOFTPHONE_CLASS, SOFTPHONE_TITLE));
-    phone.Take(true);
+    phone.Take();
     ::Sleep(2500);
     host.Sync();
     rival.Flush();
@@ -154,23 +146,41 @@ TEST(Supervisor, ARivalWindowInFrontIsBroughtUpAndSentEscapeEachTick)
     EXPECT_TRUE(phone.Take().empty()) << "the recorded window gets no keys";
 }
 
+// The state goes through the host's message, as phonestate sends it, which
+// prints the answer as a signed 32-bit number.
 TEST(Supervisor, PhoneStatesGoThroughTheHostAndAreSentAgainForANewSoftphone)
 {
-    FakeHandsetReset(1, 1);
+    FakeHandsetReset(1, -1);
     CHostThread host;
-    auto send = [&](WPARAM state) { return ::SendMessageA(host.Window(), WM_PHONE_STATE, state, 99); };
-    EXPECT_EQ(1, send(258));
-    EXPECT_EQ(258, send(258)) << "a repeat returns the state itself";
+    auto send = [](const char* pszState) {
+        std::string out;
+        EXPECT_EQ(0u, RunAndCapture("phonestate.exe", pszState, &out)) << pszState;
+        return out;
+    };
+    EXPECT_EQ("-1\r\n", send("258")) << "the library's answer";
+    EXPECT_EQ("258\r\n", send("0x102")) << "a repeat returns the state itself";
     EXPECT_EQ(1u, FakeHandsetCount(0x1004));
-    // On 64-bit the 32-bit result arrives sign-extended.
-    EXPECT_EQ(-1, send(256));
-    EXPECT_EQ(43, send(300));
+    EXPECT_EQ("-257\r\n", send("0"));
 
     // A softphone window found resets the remembered state: 258 goes out again.
     CMessageRecorder phone(SOFTPHONE_CLASS, SOFTPHONE_TITLE);
     ASSERT_TRUE(ShowsSoon(host.Dlg(), IDR_MAINFRAME, "Connect successfully"));
-    EXPECT_EQ(1, send(258));
+    EXPECT_EQ("-1\r\n", send("258"));
     EXPECT_EQ(2u, FakeHandsetCount(0x1004));
+}
+
+// phonestate's own answers when there is nothing to send to, or nothing to send.
+TEST(Supervisor, PhonestateRefusesBadArgumentsAndAnAbsentProgram)
+{
+    ASSERT_EQ(nullptr, ::FindWindowA(nullptr, HOST_WINDOW_CAPTION));
+    std::string out, err;
+    EXPECT_EQ(1u, RunAndCapture("phonestate.exe", "257", &out, 15000, &err));
+    EXPECT_EQ("phonestate: Tandivorex is not running\r\n", err);
+    for (const char* pszArgs : {"abc", "99999999999", "0x", "-", "\"\"", "1 2"}) {
+        EXPECT_EQ(2u, RunAndCapture("phonestate.exe", pszArgs, &out, 15000, &err)) << pszArgs;
+        EXPECT_EQ("", out);
+        EXPECT_NE(std::string::npos, err.find("usage: phonestate STATE")) << err;
+    }
 }
 
 TEST(Supervisor, TaskbarRestartBringsTheIconBackWithItsStatus)

@@ -41,20 +41,4 @@ TEST_F(TrayIconTest, TipIsAlwaysBoundedAndTerminated)
     EXPECT_STREQ("", tray.m_nid.szTip);
 }
 
-TEST_F(TrayIconTest, RemovedWhenItsOwnerGoesAndOnlyRestoredOnceAdded)
-{
-    NOTIFYICONDATAA probe = {};
-    probe.cbSize = NOTIFYICONDATAA_V2_SIZE;
-    probe.hWnd = m_hWnd;
-    probe.uID = 128;
-    {
-        CTrayIcon never;
-        EXPECT_FALSE(never.Restore()) << "nothing to restore before Add";
-        CTrayIcon tray;
-        ASSERT_TRUE(tray.Add(m_hWnd, WM_TEST_TRAY, ::LoadIconA(nullptr, IDI_APPLICATION), "t", 128));
-        EXPECT_TRUE(::Shell_NotifyIconA(NIM_MODIFY, &probe));
-    }
-    EXPECT_FALSE(::Shell_NotifyIconA(NIM_MODIFY, &probe)) << "the icon outlived its owner";
-}
-
 } // namespace

@@ -1,5 +1,7 @@
 // The tray menu's commands and the auto-start value, in a running host, against
 // the real registry of the test prefix.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600 // RegGetValue and friends, for reading from outside
 #include "host_thread.h"
 
 #include "tests/support/child_process.h"
@@ -9,53 +11,36 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
 const char RUN_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char VALUE[] = "Tandivorex";
 
-// The Run key as another program would see it, outside the code under test.
-struct RunValue {
-    bool exists;
-    DWORD type;
-    std::vector<BYTE> data;
-};
-
-RunValue ReadRunValue()
+// The Run value as another program sees it, outside the code under test:
+// type and data, or an empty string when there is none.
+std::string ReadRunValue(DWORD* pType = nullptr)
 {
-    RunValue value = {false, 0, {}};
-    HKEY hKey = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return value;
+    std::string data;
     DWORD cb = 0;
-    if (::RegQueryValueExA(hKey, VALUE, nullptr, &value.type, nullptr, &cb) == ERROR_SUCCESS) {
-        value.exists = true;
-        value.data.resize(cb);
-        ::RegQueryValueExA(hKey, VALUE, nullptr, &value.type, value.data.data(), &cb);
+    if (::RegGetValueA(HKEY_CURRENT_USER, RUN_KEY, VALUE, RRF_RT_ANY | RRF_NOEXPAND, pType, nullptr, &cb) ==
+        ERROR_SUCCESS) {
+        data.resize(cb);
+        ::RegGetValueA(HKEY_CURRENT_USER, RUN_KEY, VALUE, RRF_RT_ANY | RRF_NOEXPAND, pType, &data[0], &cb);
     }
-    ::RegCloseKey(hKey);
-    return value;
+    return data;
 }
 
 void SetRunValue(DWORD dwType, const void* pData, DWORD cb)
 {
-    HKEY hKey = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                               nullptr, &hKey, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(hKey, VALUE, 0, dwType, static_cast<const BYTE*>(pData), cb));
-    ::RegCloseKey(hKey);
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, RUN_KEY, VALUE, dwType, pData, cb));
 }
 
 void DeleteRunValue()
 {
-    HKEY hKey = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, KEY_SET_VALUE, &hKey) == ERROR_SUCCESS) {
-        ::RegDeleteValueA(hKey, VALUE);
-        ::RegCloseKey(hKey);
-    }
+    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, RUN_KEY, VALUE);
 }
 
 bool Checked(CHostThread& host)
@@ -69,12 +54,11 @@ void ToggleAutoRun(CHostThread& host)
 }
 
 // What "on" must store: the quoted path, zero-padded to 260 bytes of REG_SZ.
-std::vector<BYTE> ExpectedCommand(const char* pszPath)
+std::string ExpectedCommand(const char* pszPath)
 {
-    std::string quoted = std::string("\"") + pszPath + "\"";
-    std::vector<BYTE> data(MAX_PATH, 0);
-    std::copy(quoted.begin(), quoted.end(), data.begin());
-    return data;
+    std::string command = std::string("\"") + pszPath + "\"";
+    command.resize(MAX_PATH, '\0');
+    return command;
 }
 
 class TrayMenuTest : public ::testing::Test {
@@ -92,19 +76,12 @@ TEST_F(TrayMenuTest, StartUpReadsAnyValueThatStartsWithANonzeroByte)
     std::string longPath = "C:\\" + std::string(400, 'p') + ".exe";
     const BYTE zeroFirst[300] = {0, 'x'};
     const DWORD one = 1;
-    const struct {
-        const char* what;
-        DWORD type;
-        const void* data;
-        DWORD cb;
-        bool on;
-    } cases[] = {
+    const struct { const char* what; DWORD type; const void* data; DWORD cb; bool on; } cases[] = {
         {"absent", 0, nullptr, 0, false},
         {"empty string", REG_SZ, "", 1, false},
         {"no data at all", REG_BINARY, "", 0, false},
         {"another program's path", REG_SZ, "C:\\other\\program.exe", 21, true},
         {"a DWORD 1", REG_DWORD, &one, sizeof one, true},
-        {"binary starting with 0", REG_BINARY, zeroFirst, sizeof zeroFirst, false},
         // Longer than the path buffer: read whole, judged by its first byte.
         {"longer than 260 bytes", REG_SZ, longPath.c_str(), static_cast<DWORD>(longPath.size() + 1), true},
         {"longer, starting with 0", REG_BINARY, zeroFirst, sizeof zeroFirst, false},
@@ -117,43 +94,29 @@ TEST_F(TrayMenuTest, StartUpReadsAnyValueThatStartsWithANonzeroByte)
         CHostThread host;
         EXPECT_EQ(c.on ? 1 : 0, host.Dlg().m_bAutoRun);
         EXPECT_EQ(c.on, Checked(host));
-        RunValue after = ReadRunValue();
-        EXPECT_EQ(c.data != nullptr, after.exists) << "start-up only reads";
+        EXPECT_EQ(c.cb, ReadRunValue().size()) << "start-up only reads";
     }
 }
 
-TEST_F(TrayMenuTest, TogglingFromOffStoresTheQuotedPathThenDeletesIt)
+TEST_F(TrayMenuTest, TogglingStoresTheQuotedPathOrDeletesIt)
 {
     char szExe[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, szExe, MAX_PATH);
-    CHostThread host;
-    ASSERT_FALSE(Checked(host));
-
-    ToggleAutoRun(host);
-    EXPECT_TRUE(Checked(host));
-    RunValue value = ReadRunValue();
-    ASSERT_TRUE(value.exists);
-    EXPECT_EQ(static_cast<DWORD>(REG_SZ), value.type);
-    EXPECT_EQ(ExpectedCommand(szExe), value.data);
-
-    ToggleAutoRun(host);
-    EXPECT_FALSE(Checked(host));
-    EXPECT_FALSE(ReadRunValue().exists);
-}
-
-TEST_F(TrayMenuTest, TogglingFromOnDeletesThenStoresOurOwnPath)
-{
-    SetRunValue(REG_SZ, "C:\\other.exe", 13);
-    CHostThread host;
-    ASSERT_TRUE(Checked(host));
-
-    ToggleAutoRun(host);
-    EXPECT_FALSE(Checked(host));
-    EXPECT_FALSE(ReadRunValue().exists);
-
-    ToggleAutoRun(host);
-    EXPECT_TRUE(Checked(host));
-    EXPECT_EQ(ExpectedCommand(host.Dlg().m_szModulePath), ReadRunValue().data);
+    for (bool bOnAtStart : {false, true}) {
+        SCOPED_TRACE(bOnAtStart);
+        if (bOnAtStart)
+            SetRunValue(REG_SZ, "C:\\other.exe", 13);
+        CHostThread host;
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_EQ(bOnAtStart == (i % 2 == 0), Checked(host)) << i;
+            ToggleAutoRun(host);
+            DWORD dwType = 0;
+            std::string stored = ReadRunValue(&dwType);
+            EXPECT_EQ(Checked(host) ? ExpectedCommand(szExe) : std::string(), stored) << i;
+            EXPECT_EQ(stored.empty() ? 0u : static_cast<DWORD>(REG_SZ), dwType) << i;
+        }
+        DeleteRunValue();
+    }
 }
 
 TEST_F(TrayMenuTest, APathThatCannotBeStoredWholeIsNotStoredAtAll)
@@ -164,19 +127,33 @@ TEST_F(TrayMenuTest, APathThatCannotBeStoredWholeIsNotStoredAtAll)
     for (size_t nLength : {258u, 0u}) {
         SCOPED_TRACE(nLength);
         std::string path = nLength ? "C:\\" + std::string(nLength - 3, 'd') : std::string();
-        ::SendMessageA(host.Window(), WM_NULL, 0, 0);
+        host.Sync();
         lstrcpynA(host.Dlg().m_szModulePath, path.c_str(), MAX_PATH);
         ToggleAutoRun(host);
         EXPECT_TRUE(Checked(host)) << "the mark changes even when nothing is written";
-        EXPECT_FALSE(ReadRunValue().exists);
+        EXPECT_EQ("", ReadRunValue());
         ToggleAutoRun(host);
-        EXPECT_FALSE(Checked(host));
     }
     // 257 characters and their quotes fill the buffer exactly, terminator included.
     std::string path = "C:\\" + std::string(254, 'e');
     lstrcpynA(host.Dlg().m_szModulePath, path.c_str(), MAX_PATH);
     ToggleAutoRun(host);
-    EXPECT_EQ(ExpectedCommand(path.c_str()), ReadRunValue().data);
+    EXPECT_EQ(ExpectedCommand(path.c_str()), ReadRunValue());
+}
+
+TEST_F(TrayMenuTest, AValueLongerThanTheBufferIsNeverReadPastIt)
+{
+    std::string longValue(400, 'L');
+    SetRunValue(REG_SZ, longValue.c_str(), static_cast<DWORD>(longValue.size() + 1));
+    CRegistryKey key(HKEY_CURRENT_USER, RUN_KEY);
+    BYTE guarded[64 + MAX_PATH + 64];
+    std::memset(guarded, 0xA5, sizeof guarded);
+    EXPECT_EQ(0, key.ReadValue(VALUE, nullptr, guarded + 64, MAX_PATH));
+    for (size_t i = 0; i < 64; ++i) {
+        ASSERT_EQ(0xA5, guarded[i]) << "before the buffer, byte " << i;
+        ASSERT_EQ(0xA5, guarded[64 + MAX_PATH + i]) << "after the buffer, byte " << i;
+    }
+    EXPECT_EQ(longValue.size() + 1, key.ValueSize(VALUE));
 }
 
 TEST_F(TrayMenuTest, NotificationsForOtherIconsOrButtonsOpenNothing)
@@ -188,6 +165,22 @@ TEST_F(TrayMenuTest, NotificationsForOtherIconsOrButtonsOpenNothing)
     // A menu being tracked would show as a visible popup-menu window.
     HWND hMenuWnd = ::FindWindowA("#32768", nullptr);
     EXPECT_TRUE(hMenuWnd == nullptr || !::IsWindowVisible(hMenuWnd));
+}
+
+// The menu opens with the host in the foreground, or it would not close when
+// the user clicks elsewhere.
+TEST_F(TrayMenuTest, TheMenuOpensWithTheHostInTheForeground)
+{
+    CMessageRecorder other("TrayMenuOther", "other");
+    CHostThread host;
+    ::SetForegroundWindow(other.Window());
+    ::PostMessageA(host.Window(), WM_USER + 100, TRAY_ICON_ID, WM_RBUTTONDOWN);
+    HWND hMenuWnd = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (hMenuWnd = ::FindWindowA("#32768", nullptr)) && ::IsWindowVisible(hMenuWnd); },
+                        5000));
+    EXPECT_EQ(host.Window(), ::GetForegroundWindow());
+    ::PostMessageA(host.Window(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(hMenuWnd); }, 5000));
 }
 
 TEST_F(TrayMenuTest, ExitClosesTheLibraryAndEndsTheLoop)
@@ -203,27 +196,18 @@ TEST_F(TrayMenuTest, AboutBoxFromTheMenuOrTheSystemCommandKeepsTheHostWorking)
     FakeHandsetReset(1);
     CMessageRecorder phone("AfxFrameOrView42", "k7340 Software Phone");
     CHostThread host;
-    const struct {
-        UINT message;
-        WPARAM wParam;
-    } openers[] = {{WM_COMMAND, ID_TRAY_ABOUT}, {WM_SYSCOMMAND, 0x0010}, {WM_SYSCOMMAND, 0x001F}};
+    const struct { UINT message; WPARAM wParam; } openers[] = {
+        {WM_COMMAND, ID_TRAY_ABOUT}, {WM_SYSCOMMAND, 0x0010}, {WM_SYSCOMMAND, 0x001F}};
     for (const auto& opener : openers) {
         SCOPED_TRACE(opener.wParam);
         ::PostMessageA(host.Window(), opener.message, opener.wParam, 0);
         HWND hAbout = nullptr;
-        ASSERT_TRUE(WaitFor([&] {
-            hAbout = ::FindWindowA(nullptr, "About Tandivorex");
-            return hAbout != nullptr && ::IsWindowVisible(hAbout);
-        }, 5000));
-
+        ASSERT_TRUE(WaitFor([&] { return (hAbout = ::FindWindowA(nullptr, "About Tandivorex")) && ::IsWindowVisible(hAbout); },
+                            5000));
         // The box's loop still runs the host: a handset key reaches the phone.
         ASSERT_TRUE(WaitFor([&] { return host.Dlg().m_bridge.m_hTarget == phone.Window(); }, 3500));
         HandsetCallback(11, 0x89, &host.Dlg());
-        ASSERT_TRUE(WaitFor([&] {
-            phone.Flush();
-            return !phone.Take().empty();
-        }, 3000));
-
+        ASSERT_TRUE(WaitFor([&] { phone.Flush(); return !phone.Take().empty(); }, 3000));
         ::PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(WaitFor([] { return ::FindWindowA(nullptr, "About Tandivorex") == nullptr; }, 5000));
     }
