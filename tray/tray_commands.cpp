@@ -6,8 +6,6 @@
 #include "tray/about_dlg.h"
 #include "tray/registry_key.h"
 
-#include <vector>
-
 namespace {
 
 const char RUN_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -21,11 +19,21 @@ void CTandivorexDlg::LoadAutoRun()
     // Any value that starts with a nonzero byte means on, whatever its type or
     // length. A value longer than our path buffer is read whole, so that it
     // is judged by its real first byte and never read past a buffer.
-    DWORD cbValue = key.ValueSize(AUTORUN_VALUE);
-    std::vector<BYTE> data(cbValue > MAX_PATH ? cbValue : MAX_PATH, 0);
-    if (!key.ReadValue(AUTORUN_VALUE, nullptr, data.data(), static_cast<DWORD>(data.size())))
-        data[0] = 0; // a failed read leaves the buffer undefined
-    m_bAutoRun = data[0] != 0;
+    BYTE pathSized[MAX_PATH] = {};
+    DWORD cbData = key.ValueSize(AUTORUN_VALUE);
+    BYTE* pData = cbData > sizeof pathSized
+                      ? static_cast<BYTE*>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, cbData))
+                      : nullptr;
+    if (pData == nullptr) {
+        // It fits the path buffer, or memory ran out and the read fails: off.
+        pData = pathSized;
+        cbData = sizeof pathSized;
+    }
+    if (!key.ReadValue(AUTORUN_VALUE, nullptr, pData, cbData))
+        pData[0] = 0; // a failed read leaves the buffer undefined
+    m_bAutoRun = pData[0] != 0;
+    if (pData != pathSized)
+        ::HeapFree(::GetProcessHeap(), 0, pData);
     ::CheckMenuItem(m_hMenu, ID_TRAY_AUTORUN, m_bAutoRun ? MF_CHECKED : MF_UNCHECKED);
 }
 
