@@ -130,6 +130,10 @@ void CKeyBridge::BringToFront(HWND hWnd)
 {
     if (hWnd == nullptr)
         return;
+    // Already the visible, active window in front: activating it again would
+    // change nothing on screen and only delay the key.
+    if (hWnd == ::GetForegroundWindow() && ::IsWindowVisible(hWnd) && !::IsIconic(hWnd))
+        return;
     ::ShowWindow(hWnd, ::IsIconic(hWnd) ? SW_RESTORE : SW_SHOW);
     ::UpdateWindow(hWnd);
 

@@ -13,6 +13,8 @@ const char SOFTPHONE_TITLE[] = "k7340 Software Phone";
 
 void CTandivorexDlg::OnTimer(UINT_PTR nIDEvent)
 {
+    if (nIDEvent == TIMER_OPEN_DEVICE)
+        m_tray.Refresh();
     if (nIDEvent == TIMER_OPEN_DEVICE && !m_bDeviceOpen) {
         m_bDeviceOpen = QV_DeviceIoControl(QV_CODE_OPEN, HandsetCallback, this, 0, 0, 0);
         if (!m_bDeviceOpen)

@@ -16,7 +16,19 @@ const TrayStatus STATUS_NO_DEVICE = {IDI_NO_DEVICE, "Can't find USB device"};
 const TrayStatus STATUS_NO_PHONE = {IDI_NO_PHONE, "Can't find software phone"};
 const TrayStatus STATUS_CONNECTED = {IDR_MAINFRAME, "Connect successfully"};
 
+HICON LoadTrayPicture(UINT nResourceId)
+{
+    // Shared, so loaded once and never destroyed; at the small-icon size, so
+    // the frame drawn for the display's scale is used rather than stretched.
+    LPCSTR lpszName = MAKEINTRESOURCEA(LOWORD(nResourceId));
+    return static_cast<HICON>(::LoadImageA(AfxFindResourceHandle(lpszName, RT_GROUP_ICON), lpszName, IMAGE_ICON,
+                                           ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                           LR_SHARED));
+}
+
 CTrayIcon::CTrayIcon()
+    : m_bAdded(FALSE)
+    , m_bCurrent(FALSE)
 {
     ::ZeroMemory(&m_nid, sizeof m_nid);
 }
@@ -24,7 +36,8 @@ CTrayIcon::CTrayIcon()
 CTrayIcon::~CTrayIcon()
 {
     // The shell finds the icon by window and id; the result does not matter.
-    ::Shell_NotifyIconA(NIM_DELETE, &m_nid);
+    if (m_nid.hWnd != nullptr)
+        ::Shell_NotifyIconA(NIM_DELETE, &m_nid);
 }
 
 BOOL CTrayIcon::Add(HWND hWnd, UINT uCallbackMessage, HICON hIcon, LPCSTR pszTip, UINT uID)
@@ -34,40 +47,52 @@ BOOL CTrayIcon::Add(HWND hWnd, UINT uCallbackMessage, HICON hIcon, LPCSTR pszTip
     m_nid.uID = uID;
     m_nid.uCallbackMessage = uCallbackMessage;
     m_nid.hIcon = hIcon;
-    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     CopyTip(pszTip);
-    return ::Shell_NotifyIconA(NIM_ADD, &m_nid);
-}
-
-BOOL CTrayIcon::SetIcon(UINT nResourceId)
-{
-    LPCSTR lpszName = MAKEINTRESOURCEA(LOWORD(nResourceId));
-    m_nid.hIcon = ::LoadIconA(AfxFindResourceHandle(lpszName, RT_GROUP_ICON), lpszName);
-    m_nid.uFlags = NIF_ICON;
-    return ::Shell_NotifyIconA(NIM_MODIFY, &m_nid);
-}
-
-BOOL CTrayIcon::SetTip(LPCSTR pszTip)
-{
-    CopyTip(pszTip);
-    m_nid.uFlags = NIF_TIP;
-    return ::Shell_NotifyIconA(NIM_MODIFY, &m_nid);
+    return Update();
 }
 
 void CTrayIcon::ShowStatus(const TrayStatus& status)
 {
-    SetIcon(status.nIconId);
-    SetTip(status.pszTip);
+    HICON hIcon = LoadTrayPicture(status.nIconId);
+    LPCSTR pszTip = status.pszTip != nullptr ? status.pszTip : "";
+    // Showing the same status again changes nothing on screen: no call.
+    if (hIcon == m_nid.hIcon && ::lstrcmpA(pszTip, m_nid.szTip) == 0 && m_bCurrent)
+        return;
+    m_nid.hIcon = hIcon;
+    CopyTip(pszTip);
+    m_bCurrent = FALSE;
+    Update();
+}
+
+void CTrayIcon::Refresh()
+{
+    if (!m_bCurrent && m_nid.hWnd != nullptr)
+        Update();
 }
 
 BOOL CTrayIcon::Restore()
 {
-    // A restarted task bar has forgotten the icon; the record still holds the
-    // picture and tip last shown, so the status comes back as it was.
+    // The record still holds the picture and tip last shown, so the status
+    // comes back as it was.
     if (m_nid.hWnd == nullptr)
         return FALSE;
+    m_bAdded = FALSE;
+    return Update();
+}
+
+BOOL CTrayIcon::Update()
+{
     m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    return ::Shell_NotifyIconA(NIM_ADD, &m_nid);
+    if (!m_bAdded) {
+        // The shell refuses calls while it is busy, as at logon, when a program
+        // started from the Run key comes up; it says to try again. An add that
+        // timed out may have got through, which a change then finds.
+        m_bAdded = ::Shell_NotifyIconA(NIM_ADD, &m_nid) || ::Shell_NotifyIconA(NIM_MODIFY, &m_nid);
+        m_bCurrent = m_bAdded;
+    } else {
+        m_bCurrent = ::Shell_NotifyIconA(NIM_MODIFY, &m_nid);
+    }
+    return m_bCurrent;
 }
 
 void CTrayIcon::CopyTip(LPCSTR pszTip)

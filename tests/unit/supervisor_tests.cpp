@@ -16,15 +16,10 @@ const char SOFTPHONE_CLASS[] = "AfxFrameOrView42";
 const char SOFTPHONE_TITLE[] = "k7340 Software Phone";
 const DWORD TICKS = 3500; // long enough for a few one-second ticks
 
-HICON Icon(UINT nID)
-{
-    return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nID));
-}
-
 // The status the host's icon shows, read from its record.
 ::testing::AssertionResult Shows(CTandivorexDlg& dlg, UINT nIconId, const char* pszTip)
 {
-    if (dlg.m_tray.m_nid.hIcon != Icon(nIconId))
+    if (dlg.m_tray.m_nid.hIcon != LoadTrayPicture(nIconId))
         return ::testing::AssertionFailure() << "icon is not resource " << nIconId;
     if (std::strcmp(dlg.m_tray.m_nid.szTip, pszTip) != 0)
         return ::testing::AssertionFailure() << "tip is \"" << dlg.m_tray.m_nid.szTip << "\"";

@@ -1,5 +1,13 @@
-// The tray icon's record against the real shell of the Wine desktop.
-#include "tray/tray_icon.h"
+// The tray icon against a stand-in for the shell's tray window: Wine's
+// Shell_NotifyIcon hands the record to the first window of the class
+// "Shell_TrayWnd" by WM_COPYDATA (the NIM_ code as its tag, the tip as UTF-16
+// after four 32-bit fields) and returns its answer. A topmost one of our own
+// comes before the task bar's.
+#include "host_thread.h"
+
+#include "tests/support/child_process.h"
+#include "tests/support/fake_handset_library.h"
+#include "tests/support/message_recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -7,14 +15,91 @@
 
 namespace {
 
-const UINT WM_TEST_TRAY = WM_USER + 100;
+struct ShellCall {
+    DWORD message; // NIM_ADD, NIM_MODIFY...
+    std::string tip;
+};
+
+class CFakeTray {
+public:
+    explicit CFakeTray(int nRefusals)
+        : m_nRefusals(nRefusals)
+    {
+        ::InitializeCriticalSection(&m_cs);
+        m_hReady = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        m_hThread = ::CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
+        ::WaitForSingleObject(m_hReady, 5000);
+        ::CloseHandle(m_hReady);
+    }
+    ~CFakeTray()
+    {
+        ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+        ::WaitForSingleObject(m_hThread, 5000);
+        ::CloseHandle(m_hThread);
+        ::DeleteCriticalSection(&m_cs);
+    }
+    // The calls the shell took, with the refused ones counted apart.
+    std::vector<ShellCall> Taken()
+    {
+        ::EnterCriticalSection(&m_cs);
+        std::vector<ShellCall> taken = m_taken;
+        ::LeaveCriticalSection(&m_cs);
+        return taken;
+    }
+    int m_nRefused = 0;
+
+private:
+    static DWORD WINAPI ThreadProc(LPVOID pParam)
+    {
+        auto pThis = static_cast<CFakeTray*>(pParam);
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = WindowProc;
+        wc.lpszClassName = "Shell_TrayWnd";
+        ::RegisterClassA(&wc);
+        pThis->m_hWnd = ::CreateWindowExA(WS_EX_TOPMOST, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                          nullptr, nullptr, nullptr);
+        ::SetWindowLongPtrA(pThis->m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pThis));
+        ::SetEvent(pThis->m_hReady);
+        MSG msg;
+        while (::GetMessageA(&msg, nullptr, 0, 0) > 0)
+            ::DispatchMessageA(&msg);
+        return 0;
+    }
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+    {
+        auto pThis = reinterpret_cast<CFakeTray*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+        if (uMsg == WM_DESTROY)
+            ::PostQuitMessage(0);
+        if (uMsg != WM_COPYDATA || pThis == nullptr)
+            return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
+        auto pCopy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        char szTip[128] = {};
+        ::WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(static_cast<const BYTE*>(pCopy->lpData) + 16),
+                              -1, szTip, sizeof szTip - 1, nullptr, nullptr);
+        ::EnterCriticalSection(&pThis->m_cs);
+        bool bRefuse = pThis->m_nRefused < pThis->m_nRefusals;
+        if (bRefuse)
+            ++pThis->m_nRefused;
+        else
+            pThis->m_taken.push_back({static_cast<DWORD>(pCopy->dwData), szTip});
+        ::LeaveCriticalSection(&pThis->m_cs);
+        return bRefuse ? FALSE : TRUE;
+    }
+
+    int m_nRefusals;
+    CRITICAL_SECTION m_cs;
+    std::vector<ShellCall> m_taken;
+    HWND m_hWnd = nullptr;
+    HANDLE m_hThread;
+    HANDLE m_hReady;
+};
 
 class TrayIconTest : public ::testing::Test {
 protected:
     TrayIconTest()
     {
-        m_hWnd = ::CreateWindowExA(0, "STATIC", "tray owner", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                   nullptr, nullptr, nullptr);
+        m_hWnd = ::CreateWindowExA(0, "STATIC", "tray owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                   nullptr, nullptr);
     }
     ~TrayIconTest() override { ::DestroyWindow(m_hWnd); }
 
@@ -24,21 +109,60 @@ protected:
 TEST_F(TrayIconTest, TipIsAlwaysBoundedAndTerminated)
 {
     CTrayIcon tray;
-    ASSERT_TRUE(tray.Add(m_hWnd, WM_TEST_TRAY, ::LoadIconA(nullptr, IDI_APPLICATION), "Tandivorex", 128));
-    EXPECT_EQ(7u, tray.m_nid.uFlags);
-    EXPECT_STREQ("Tandivorex", tray.m_nid.szTip);
-
     std::string longTip(300, 'x');
     tray.m_nid.dwState = 0x5A5A5A5A; // the field right after the tip
-    tray.SetTip(longTip.c_str());
-    EXPECT_EQ(127u, std::string(tray.m_nid.szTip).size());
+    tray.Add(m_hWnd, WM_USER + 100, ::LoadIconA(nullptr, IDI_APPLICATION), longTip.c_str(), 128);
+    EXPECT_EQ(std::string(127, 'x'), tray.m_nid.szTip);
     EXPECT_EQ(0x5A5A5A5Au, tray.m_nid.dwState) << "the copy ran past the tip";
-    EXPECT_EQ(static_cast<UINT>(NIF_TIP), tray.m_nid.uFlags);
-
-    tray.SetTip(std::string(127, 'y').c_str());
-    EXPECT_EQ(std::string(127, 'y'), tray.m_nid.szTip);
-    tray.SetTip(nullptr);
+    tray.ShowStatus({IDI_NO_PHONE, nullptr});
     EXPECT_STREQ("", tray.m_nid.szTip);
+}
+
+// Setting the status it shows changes nothing on screen, so it calls nothing;
+// every change does reach the tray.
+TEST_F(TrayIconTest, OnlyChangesReachTheShell)
+{
+    CFakeTray shell(0);
+    CTrayIcon tray;
+    tray.Add(m_hWnd, WM_USER + 100, ::LoadIconA(nullptr, IDI_APPLICATION), "Tandivorex", 128);
+    for (const TrayStatus* pStatus : {&STATUS_NO_DEVICE, &STATUS_NO_DEVICE, &STATUS_NO_PHONE, &STATUS_NO_PHONE,
+                                      &STATUS_CONNECTED, &STATUS_NO_DEVICE}) {
+        tray.ShowStatus(*pStatus);
+        tray.Refresh();
+    }
+    std::vector<ShellCall> taken = shell.Taken();
+    const ShellCall expected[] = {{NIM_ADD, "Tandivorex"},
+                                  {NIM_MODIFY, STATUS_NO_DEVICE.pszTip},
+                                  {NIM_MODIFY, STATUS_NO_PHONE.pszTip},
+                                  {NIM_MODIFY, STATUS_CONNECTED.pszTip},
+                                  {NIM_MODIFY, STATUS_NO_DEVICE.pszTip}};
+    ASSERT_EQ(5u, taken.size());
+    for (size_t i = 0; i < taken.size(); ++i) {
+        EXPECT_EQ(expected[i].message, taken[i].message) << i;
+        EXPECT_EQ(expected[i].tip, taken[i].tip) << i;
+    }
+    EXPECT_EQ(LoadTrayPicture(IDI_NO_DEVICE), tray.m_nid.hIcon);
+}
+
+// At logon the shell may refuse the first calls of a program started from
+// the Run key: the host retries on its ticks until the icon is there with
+// the status it has reached meanwhile.
+TEST_F(TrayIconTest, ARefusingShellEndsWithTheIconShowingTheCurrentStatus)
+{
+    // Refused until after the host has found the softphone (each refused
+    // attempt is an add and a change, to find an add that timed out).
+    CFakeTray shell(12);
+    FakeHandsetReset(1);
+    CMessageRecorder phone("AfxFrameOrView42", "k7340 Software Phone");
+    CHostThread host;
+    ASSERT_TRUE(WaitFor([&] { return !shell.Taken().empty(); }, 8000)) << shell.m_nRefused << " refused";
+    ::Sleep(1500);
+    host.Sync();
+    std::vector<ShellCall> taken = shell.Taken();
+    ASSERT_EQ(1u, taken.size()) << "once there, a steady status calls nothing";
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), taken[0].message);
+    EXPECT_STREQ(STATUS_CONNECTED.pszTip, taken[0].tip.c_str());
+    EXPECT_EQ(LoadTrayPicture(IDR_MAINFRAME), host.Dlg().m_tray.m_nid.hIcon);
 }
 
 } // namespace
