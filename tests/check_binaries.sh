@@ -3,9 +3,14 @@
 #   Tandivorex.exe imports only system DLLs and QVUSBTEL.dll (no compiler
 #   runtime DLL to ship), and QV_DeviceIoControl crosses the DLL boundary by
 #   its undecorated name on both sides, so the maker's DLL can replace ours.
-# usage: check_binaries.sh BIN_DIR OBJDUMP
+#   The exe stays within MAX_BYTES. On 32-bit, where a calling-convention
+#   mismatch corrupts the stack and 64-bit cannot show it, both sides of the
+#   handset interface clean their own arguments: the callback returns with
+#   "ret $0xc" (found through the linker map, the exe being stripped), the
+#   DLL's entry point with "ret $0x18" (found through its export table).
+# usage: check_binaries.sh BIN_DIR OBJDUMP MAX_BYTES
 set -u
-bin=$1 objdump=$2
+bin=$1 objdump=$2 max_bytes=$3
 allowed='^(kernel32|user32|advapi32|shell32|gdi32|msvcrt|comctl32|comdlg32|ole32|oleaut32|version|qvusbtel)\.dll$'
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -31,5 +36,22 @@ fi
 exports=$("$objdump" -p "$dll" | awk '/\[Ordinal\/Name Pointer\] Table/ { t = 1; next } t && NF == 0 { t = 0 } t { print $NF }')
 [ "$exports" = "QV_DeviceIoControl" ] || fail "QVUSBTEL.dll exports '$exports', expected exactly QV_DeviceIoControl"
 
-echo "checked $exe: imports $(echo $imports | tr '\n' ' ')${exe_qv:+, handset entry $exe_qv}"
+size=$(stat -c %s "$exe")
+[ "$size" -le "$max_bytes" ] || fail "Tandivorex.exe is $size bytes, more than $max_bytes"
+
+# The return instructions between two addresses of an image.
+rets() { "$objdump" -d --start-address="$2" --stop-address="$3" "$1" | grep -oE '\bret[lq]? *(\$0x[0-9a-f]+)?' | tr -d ' '; }
+if "$objdump" -f "$exe" | grep -q 'file format pei-i386'; then
+    read -r start length < <(awk '/^ \.text\$_Z15HandsetCallbackiiPv/ { getline; print $1, $2 }' "$bin/../Tandivorex.map")
+    [ -n "$start" ] || fail "HandsetCallback is not in the linker map"
+    cb_rets=$(rets "$exe" "$start" $((start + length)) | sort -u)
+    [ "$cb_rets" = 'ret$0xc' ] || fail "HandsetCallback returns with '$cb_rets', expected ret \$0xc only"
+    base=$("$objdump" -p "$dll" | awk '/^ImageBase/ { print "0x" $2 }')
+    rva=$("$objdump" -p "$dll" | awk '/Export RVA/ { print "0x" $(NF - 2); exit }')
+    entry=$((base + rva))
+    qv_ret=$(rets "$dll" "$entry" $((entry + 4096)) | head -n 1)
+    [ "$qv_ret" = 'ret$0x18' ] || fail "QV_DeviceIoControl first returns with '$qv_ret', expected ret \$0x18"
+fi
+
+echo "checked $exe ($size bytes): imports $(echo $imports | tr '\n' ' ')${exe_qv:+, handset entry $exe_qv}"
 exit $((failures > 0))
