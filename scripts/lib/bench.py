@@ -244,7 +244,7 @@ class Bench:
         per_minute = 60 / seconds / 1e6
         total = (total1 - total0) * per_minute
         live = sum(t - threads0.get(tid, 0) for tid, t in threads1.items()) * per_minute
-        self.set(key, f"{total:.1f} ms/min (threads alive throughout: {live:.1f})",
+        self.set(key, f"{total:.1f} ms/min, of which {total - live:.1f} in threads that ended meanwhile",
                  total <= CPU_LIMIT_MS)
 
     def cpu_absent(self):
@@ -354,8 +354,8 @@ class Bench:
                              f"{len(self.holds)} keys)", worst <= HOLD_ERROR_MS)
         for side, count in self.lost.items():
             if count:
-                self.notes.append(f"{count} event(s) sent for the {side} side brought no key to "
-                                  f"the softphone before the next event.")
+                self.notes.append(f"Events sent for the {side} side that brought no key to the "
+                                  f"softphone before the next event went out: {count}.")
 
     def warm_up(self):
         """A little of everything the measured runs do, so that what is measured
@@ -509,6 +509,11 @@ class Bench:
             table, "",
             "![Latency distributions, program against direct post](latency.png)" if no_plot is None
             else f"No plot: {no_plot}.", "",
+        ]
+        if mode == "--quick":
+            lines += ["With `--quick` the counts are small and the figures rough: it shows that the "
+                      "bench runs; `scripts/bench` measures.", ""]
+        lines += [
             "## Where the figures come from", "",
             "- Sizes: the files as `scripts/build` leaves them in `build/win32/bin` and `build/win64/bin`.",
             "- Everything else runs the 64-bit build under Wine, in a private prefix "
@@ -518,9 +523,10 @@ class Bench:
             f"(the `sum_exec_runtime` that `/proc/PID/task/*/schedstat` shows per thread), over "
             f"{c['cpu_seconds']} s in each state, scaled to a minute. The figure is the kernel's sum "
             f"over all the process's threads, those that ended during the measurement included "
-            f"(read as the process's CPU clock); in brackets, the sum of `/proc/PID/task/*/schedstat` "
-            f"over the threads alive at both ends, which misses the handset library's short-lived "
-            f"threads. The wineserver's work on the program's behalf is not counted.",
+            f"(read as the process's CPU clock); summing `/proc/PID/task/*/schedstat` over the threads "
+            f"alive at the end would miss the rest, shown apart (with the stand-in library, chiefly "
+            f"the thread it starts for each try to open the handset). The wineserver's work on "
+            f"the program's behalf is not counted.",
             f"- Latency: from the moment the simulated device sends the event to the library's "
             f"window (its `QueryPerformanceCounter` time, logged by `handset-sim serve --log`) to "
             f"the moment the softphone dequeues `WM_KEYDOWN` (its own log, same clock across Wine "
