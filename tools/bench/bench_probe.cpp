@@ -44,7 +44,7 @@ double NowMs()
 bool ParseCount(const char* text, int* pValue)
 {
     char* end = nullptr;
-    long value = std::strtol(text, &end, 0);
+    long value = std::strtol(text, &end, 10);
     if (*text == '\0' || *end != '\0' || value < 0 || value > kMaxCount)
         return false;
     *pValue = static_cast<int>(value);
@@ -272,10 +272,11 @@ int main(int argc, char** argv)
         std::vector<int> events;
         bool ok = ParseCount(argv[3], &intervalMs);
         for (int i = 4; ok && i < argc; ++i) {
+            // Decimal or 0x-hex, kept to the 32 bits an event field has.
             char* end = nullptr;
-            long value = std::strtol(argv[i], &end, 0);
+            long long value = std::strtoll(argv[i], &end, 0);
             ok = *argv[i] != '\0' && *end == '\0';
-            events.push_back(static_cast<int>(value));
+            events.push_back(static_cast<int>(static_cast<unsigned int>(value)));
         }
         if (ok)
             return Burst(count, intervalMs, events);
