@@ -16,7 +16,7 @@ const size_t kMaxCommands = 10000;
 
 } // namespace
 
-int CHandsetDevice::Serve(bool plugged)
+int CHandsetDevice::Serve(bool plugged, const char* pszLogPath)
 {
     HANDLE hMutex = ::CreateMutexW(nullptr, FALSE, kDeviceMutex);
     if (hMutex == nullptr || ::GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -27,6 +27,17 @@ int CHandsetDevice::Serve(bool plugged)
     }
 
     CHandsetDevice device(plugged);
+    if (pszLogPath != nullptr) {
+        // Appending, unbuffered and shared, so that a reader sees each line at once.
+        device.m_hLog = ::CreateFileA(pszLogPath, FILE_APPEND_DATA,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (device.m_hLog == INVALID_HANDLE_VALUE) {
+            fprintf(stderr, "handset-sim: cannot open the log %s (error %lu)\n", pszLogPath, ::GetLastError());
+            ::CloseHandle(hMutex);
+            return 1;
+        }
+    }
     HWND hWnd = CreateMessageWindow(kDeviceClass, WndProc, ::GetModuleHandleW(nullptr), &device);
     if (hWnd == nullptr) {
         fprintf(stderr, "handset-sim: cannot create the device window (error %lu)\n", ::GetLastError());
@@ -39,6 +50,8 @@ int CHandsetDevice::Serve(bool plugged)
         ::DispatchMessageW(&msg);
 
     ::DestroyWindow(hWnd);
+    if (device.m_hLog != INVALID_HANDLE_VALUE)
+        ::CloseHandle(device.m_hLog);
     ::CloseHandle(hMutex);
     return 0;
 }
@@ -140,9 +153,14 @@ LRESULT CHandsetDevice::OnGetCommands(HWND hReply, bool clear)
 // Not SMTO_BLOCK: the program may call the library, and so this device, from its callback.
 LRESULT CHandsetDevice::Deliver(HWND hLibrary, int type, int value)
 {
+    LARGE_INTEGER sentAt;
+    ::QueryPerformanceCounter(&sentAt);
     DWORD_PTR answer = 0;
-    if (::SendMessageTimeoutW(hLibrary, kEvent, ToWParam(type), ToLParam(value), SMTO_NORMAL,
-                              kDeliveryTimeoutMs, &answer))
+    BOOL delivered = ::SendMessageTimeoutW(hLibrary, kEvent, ToWParam(type), ToLParam(value), SMTO_NORMAL,
+                                           kDeliveryTimeoutMs, &answer);
+    // Written once the event is out, so that the log costs the delivery nothing.
+    LogEvent(sentAt.QuadPart, type, value);
+    if (delivered)
         return kOk;
     if (::IsWindow(hLibrary))
         return kLibraryTimeout;
@@ -150,6 +168,23 @@ LRESULT CHandsetDevice::Deliver(HWND hLibrary, int type, int value)
         return kNotOpen; // the library closed while the event was on its way
     m_hLibrary = nullptr;
     return kLibraryGone;
+}
+
+// The softphone's log format: the time in milliseconds of the same clock, shared
+// by every process of the session, then what happened.
+void CHandsetDevice::LogEvent(LONGLONG sentAt, int type, int value)
+{
+    if (m_hLog == INVALID_HANDLE_VALUE)
+        return;
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    char line[96];
+    int n = snprintf(line, sizeof(line), "%.3f event type=%d value=0x%X\n",
+                     1000.0 * static_cast<double>(sentAt) / static_cast<double>(frequency.QuadPart), type,
+                     static_cast<unsigned int>(value));
+    DWORD written = 0;
+    if (n > 0 && n < static_cast<int>(sizeof(line)))
+        ::WriteFile(m_hLog, line, static_cast<DWORD>(n), &written, nullptr);
 }
 
 // A library whose process ended without closing leaves only a dead window behind.

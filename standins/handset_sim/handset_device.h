@@ -10,7 +10,9 @@
 class CHandsetDevice {
 public:
     // Runs the device until a client tells it to quit; returns the exit code.
-    static int Serve(bool plugged);
+    // With a log path, every event delivered is appended to it with the
+    // QueryPerformanceCounter time at which it went out, for latency measurements.
+    static int Serve(bool plugged, const char* pszLogPath);
 
 private:
     explicit CHandsetDevice(bool plugged) : m_plugged(plugged) {}
@@ -22,10 +24,12 @@ private:
     LRESULT OnGetStatus();
     LRESULT OnGetCommands(HWND hReply, bool clear);
     LRESULT Deliver(HWND hLibrary, int type, int value);
+    void LogEvent(LONGLONG sentAt, int type, int value);
     bool IsOpen();
 
     HWND m_hWnd = nullptr;
     bool m_plugged;
     HWND m_hLibrary = nullptr; // the library's event window while it has the device open
     std::deque<DWORD> m_commands;
+    HANDLE m_hLog = INVALID_HANDLE_VALUE;
 };

@@ -22,7 +22,9 @@ const int kMaxKeys = 64;
 
 const char kUsageText[] =
     "usage: handset-sim COMMAND [ARGS]\n"
-    "  serve [--plugged]    run the device (unplugged unless --plugged) until quit\n"
+    "  serve [--plugged] [--log FILE]\n"
+    "                       run the device (unplugged unless --plugged) until quit;\n"
+    "                       --log appends each event it delivers, timed, to FILE\n"
     "  plug | unplug        plug the handset in, or pull it out\n"
     "  event TYPE VALUE     send a raw event (decimal or 0x-hex, 32-bit; TYPE may be -1)\n"
     "  key NAME [NAME...]   press keys: 0-9 * # down up enter activate escape\n"
@@ -110,6 +112,24 @@ int Dial(int argc, char** argv)
     return Keys(names);
 }
 
+int Serve(int argc, char** argv)
+{
+    bool plugged = false;
+    const char* logPath = nullptr;
+    for (int i = 0; i < argc; ++i) {
+        if (strcmp(argv[i], "--plugged") == 0 && !plugged) {
+            plugged = true;
+        } else if (strcmp(argv[i], "--log") == 0 && logPath == nullptr && i + 1 < argc) {
+            logPath = argv[++i];
+            if (logPath[0] == '\0' || strlen(logPath) >= MAX_PATH)
+                return UsageError("--log needs a file name shorter than 260 characters");
+        } else {
+            return UsageError("serve takes only --plugged and --log FILE");
+        }
+    }
+    return CHandsetDevice::Serve(plugged, logPath);
+}
+
 int Commands(int argc, char** argv)
 {
     bool clear = argc == 1 && strcmp(argv[0], "--clear") == 0;
@@ -143,23 +163,21 @@ int main(int argc, char** argv)
         fputs(kUsageText, stderr);
         return kUsage;
     }
-    for (int i = 1; i < argc; ++i) {
-        if (strlen(argv[i]) > kMaxArgument)
-            return UsageError("argument longer than 64 characters");
-    }
     const char* command = argv[1];
     int restCount = argc - 2;
     char** rest = argv + 2;
 
+    // Before the length check: a log path may well be longer than any key name.
+    if (strcmp(command, "serve") == 0)
+        return Serve(restCount, rest);
+    for (int i = 1; i < argc; ++i) {
+        if (strlen(argv[i]) > kMaxArgument)
+            return UsageError("argument longer than 64 characters");
+    }
+
     if (strcmp(command, "--help") == 0 || strcmp(command, "-h") == 0 || strcmp(command, "help") == 0) {
         fputs(kUsageText, stdout);
         return 0;
-    }
-    if (strcmp(command, "serve") == 0) {
-        bool plugged = restCount == 1 && strcmp(rest[0], "--plugged") == 0;
-        if (restCount != 0 && !plugged)
-            return UsageError("serve takes only --plugged");
-        return CHandsetDevice::Serve(plugged);
     }
     if (strcmp(command, "event") == 0)
         return Event(restCount, rest);

@@ -1,0 +1,88 @@
+// bench-direct: the baseline scripts/bench sets the program against. It opens
+// the handset through the same QVUSBTEL.dll and, from the library's callback,
+// posts WM_KEYDOWN straight to the softphone's window: the same wake-up by the
+// device, without the program's queue and bridge in between.
+#include "handset/qvusbtel.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+const char kSoftphoneClass[] = "AfxFrameOrView42";
+const char kSoftphoneTitle[] = "k7340 Software Phone";
+const LPARAM kKeyLParam = 0x0001C001; // what the program's key messages carry
+
+// The device takes one library at a time: keep asking until the other lets go.
+const DWORD kOpenRetryMs = 10;
+const DWORD kOpenTimeoutMs = 10000;
+// A bench that died leaves no baseline behind for long.
+const DWORD kLifetimeMs = 30 * 60 * 1000;
+
+HWND s_hPhone = nullptr;
+HANDLE s_hLost = nullptr;
+
+// Only the keys the bench presses: digits (event 11) and extended keys (event 4).
+UINT VirtualKey(int type, int value)
+{
+    int code = value & 0xFF;
+    if (type == 11 && code >= 0x80 && code <= 0x89)
+        return '0' + (code - 0x80);
+    if (type == 4 && value == 4)
+        return VK_RIGHT;
+    if (type == 4 && value == 20)
+        return VK_F5;
+    if (type == 4 && value == 35)
+        return VK_LEFT;
+    return 0;
+}
+
+int WINAPI OnHandsetEvent(int type, int value, void*)
+{
+    if (type == QV_EVENT_DEVICE_LOST) {
+        ::SetEvent(s_hLost);
+        return 0;
+    }
+    UINT vk = VirtualKey(type, value);
+    return vk != 0 && ::PostMessageA(s_hPhone, WM_KEYDOWN, vk, kKeyLParam) ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char**)
+{
+    if (argc != 1) {
+        std::fputs("usage: bench-direct\n"
+                    "Opens the handset and posts each digit and extended key straight to the\n"
+                    "softphone's window as WM_KEYDOWN, until the handset is unplugged.\n"
+                    "Prints 'opening' as it starts asking, 'open' once it has the handset.\n",
+                    stderr);
+        return 2;
+    }
+    s_hPhone = ::FindWindowA(kSoftphoneClass, kSoftphoneTitle);
+    s_hLost = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (s_hPhone == nullptr || s_hLost == nullptr) {
+        std::fputs("bench-direct: no softphone window\n", stderr);
+        return 1;
+    }
+
+    // Told apart from "open", so that the bench plugs the handset in only once we ask.
+    std::puts("opening");
+    std::fflush(stdout);
+    DWORD start = ::GetTickCount();
+    while (QV_DeviceIoControl(QV_CODE_OPEN, OnHandsetEvent, nullptr, 0, 0, 0) == 0) {
+        if (::GetTickCount() - start > kOpenTimeoutMs) {
+            std::fputs("bench-direct: the handset did not open\n", stderr);
+            return 1;
+        }
+        ::Sleep(kOpenRetryMs);
+    }
+    std::puts("open");
+    std::fflush(stdout);
+
+    ::WaitForSingleObject(s_hLost, kLifetimeMs);
+    QV_DeviceIoControl(QV_CODE_CLOSE, nullptr, nullptr, 0, 0, 0);
+    std::puts("closed");
+    return 0;
+}
