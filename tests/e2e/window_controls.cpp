@@ -7,33 +7,28 @@
 
 namespace {
 
-const UINT TIMEOUT_MS = 2000;
 const int MAX_TEXT = 256;
-
-LRESULT Ask(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    DWORD_PTR result = 0;
-    if (!::SendMessageTimeoutW(hWnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, TIMEOUT_MS, &result))
-        return -1;
-    return static_cast<LRESULT>(result);
-}
 
 BOOL CALLBACK PrintControl(HWND hControl, LPARAM)
 {
     RECT rc;
     char className[32] = {};
-    wchar_t text[MAX_TEXT] = {};
-    char utf8[4 * MAX_TEXT];
     ::GetWindowRect(hControl, &rc);
     ::GetClassNameA(hControl, className, sizeof className);
     bool isList = ::lstrcmpiA(className, "ListBox") == 0;
-    LRESULT count = isList ? Ask(hControl, LB_GETCOUNT, 0, 0) : 1;
-    for (LRESULT i = 0; i < count; ++i) {
-        if (isList && Ask(hControl, LB_GETTEXTLEN, i, 0) >= MAX_TEXT)
-            continue;
-        text[0] = L'\0';
+    DWORD_PTR count = 1;
+    if (isList && !::SendMessageTimeoutW(hControl, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &count))
+        return TRUE;
+    for (DWORD_PTR i = 0; i < count; ++i) {
         // Wide: Wine hands a list box's items across processes in its own characters.
-        Ask(hControl, isList ? LB_GETTEXT : WM_GETTEXT, isList ? i : MAX_TEXT, reinterpret_cast<LPARAM>(text));
+        wchar_t text[MAX_TEXT] = {};
+        char utf8[4 * MAX_TEXT];
+        DWORD_PTR length = 0;
+        if (isList && (!::SendMessageTimeoutW(hControl, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 2000, &length)
+                       || length >= MAX_TEXT))
+            continue;
+        ::SendMessageTimeoutW(hControl, isList ? LB_GETTEXT : WM_GETTEXT, isList ? i : MAX_TEXT,
+                              reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &length);
         ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
         std::printf("%d %ld %ld %ld %ld %s\n", ::GetDlgCtrlID(hControl), rc.left, rc.top, rc.right, rc.bottom, utf8);
     }
