@@ -1,13 +1,16 @@
-"""A short scripted call, for a person to watch: the softphone starts, the
-handset is plugged in, a number is dialled on it, and the softphone shows it;
-then a call comes in (a phone state sent to Tandivorex becomes a command to
-the handset), and Tandivorex is left through its tray menu's Exit.
-Screenshots of each step go to the output folder."""
+"""A short scripted call, for a person to watch: the simulated handset's panel
+opens (with an unplugged handset behind it), the handset is plugged in, the
+softphone starts, a number is dialled by clicks on the panel's keys, and the
+softphone shows it; then a call comes in (a phone state sent to Tandivorex
+becomes a command to the handset, which lights the panel's lamp), and
+Tandivorex is left through its tray menu's Exit. Screenshots of each step go to
+the output folder."""
 
 import os
 import sys
 
-from desktop import CONNECTED, NO_HANDSET, NO_ICON, NO_SOFTPHONE, Desktop, SoftphoneLog, wait_for
+from desktop import (CONNECTED, NO_HANDSET, NO_ICON, NO_SOFTPHONE, PANEL, PANEL_COMMANDS,
+                     PANEL_LAMP_NAME, PANEL_STATUS, Desktop, SoftphoneLog, wait_for)
 
 NUMBER = "5551234"
 KEY_NAMES = {0x0D: "Enter", 0x1B: "Escape", 0x6A: "*", 0x6F: "#", 0x26: "Up", 0x28: "Down",
@@ -24,23 +27,22 @@ def main(bin_dir, out_dir):
     if os.path.exists(log.path):
         os.remove(log.path)
     try:
-        step("the handset exists, unplugged; Tandivorex starts")
-        desk.start("handset-sim.exe", "serve")
-        wait_for(lambda: desk.run("handset-sim.exe", "status")[0] == 0, 10)
+        step("the handset's panel opens, with the handset unplugged; Tandivorex starts")
+        desk.start("handset-panel.exe")
+        desk.wait_control(PANEL, PANEL_STATUS, "Unplugged")
         tandivorex = desk.start("Tandivorex.exe")
         desk.wait_tray(NO_HANDSET, keep_as="1-no-handset")
 
-        step("the handset is plugged in; no softphone yet")
-        desk.sim("plug")
+        step("the handset is plugged in (the panel's Plug in button); no softphone yet")
+        desk.click_control(PANEL, "Plug in")
         desk.wait_tray(NO_SOFTPHONE, keep_as="2-no-softphone")
 
         step("the softphone starts")
-        desk.start("softphone.exe", "--log", log.path, "--pos", "200", "150")
+        desk.start("softphone.exe", "--log", log.path, "--pos", "40", "150")
         desk.wait_tray(CONNECTED, keep_as="3-connected")
 
-        step(f"{NUMBER} and Enter are dialled on the handset")
-        desk.sim("dial", NUMBER)
-        desk.sim("key", "enter")
+        step(f"{NUMBER} and Enter are clicked on the panel")
+        desk.click_control(PANEL, *NUMBER, "Enter")
         wait_for(lambda: len(log.keys()) >= 2 * (len(NUMBER) + 1), 10)
         desk.screenshot("4-dialled")
 
@@ -54,10 +56,11 @@ def main(bin_dir, out_dir):
 
         step("an incoming call: the phone state 258 is sent to Tandivorex (phonestate 258)")
         rc, answer = desk.run("phonestate.exe", "258")
-        received = desk.sim("commands").splitlines()[-1].strip()
-        desk.screenshot("5-incoming-call")
-        step(f"Tandivorex answered {answer.strip()}; the handset received: {received}")
-        ok = ok and rc == 0 and answer.strip() == "1" and received.startswith("0x1004")
+        desk.wait_control(PANEL, PANEL_LAMP_NAME, "ringing")
+        received = desk.control_texts(PANEL, PANEL_COMMANDS)[0]
+        desk.settled_screen("5-incoming-call")
+        step(f"Tandivorex answered {answer.strip()}; the panel's lamp is lit, its last command: {received}")
+        ok = ok and rc == 0 and answer.strip() == "1" and "0x1004" in received
 
         step("Tandivorex is left through its tray menu: right-click the icon, choose Exit")
         desk.choose(desk.open_tray_menu(keep_as="6-tray-menu"), "Exit")

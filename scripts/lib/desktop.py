@@ -28,6 +28,10 @@ CRASHED = "CRASHED: process"
 # The tray menu's items, top to bottom; a separator stands before Exit.
 TRAY_MENU_ITEMS = ("About", "AutoRun", "Exit")
 
+# The simulated handset's panel: its caption, and ids of standins/handset_sim/panel_ids.h.
+PANEL = "Simulated handset"
+PANEL_STATUS, PANEL_LAMP_NAME, PANEL_LAMP_DETAIL, PANEL_COMMANDS = 101, 103, 104, 106
+
 
 def wait_for(condition, timeout, interval=0.2):
     """Polls until condition() is true or the time is up; returns its last value."""
@@ -349,6 +353,43 @@ class Desktop:
         window = self.desktop_window()
         subprocess.run(["xdotool", "windowfocus", window], check=True)
         subprocess.run(["xdotool", "key", *names], check=True)
+
+    # Windows' controls, read through tests/e2e/window_controls ------------------
+
+    def controls(self, caption):
+        """The controls of the window with this caption: (id, (left, top, right,
+        bottom) on the desktop, text), a list box once per item, top first;
+        empty while there is no such window."""
+        rc, out = self.run("window_controls.exe", caption)
+        rows = [line.split(" ", 5) for line in out.splitlines()] if rc == 0 else []
+        return [(int(r[0]), tuple(int(v) for v in r[1:5]), r[5] if len(r) > 5 else "")
+                for r in rows if len(r) >= 5]
+
+    def control_texts(self, caption, control_id):
+        return [text for cid, _, text in self.controls(caption) if cid == control_id]
+
+    def wait_control(self, caption, control_id, start, timeout=10):
+        """Waits until a control's text (a list box's top item) starts with
+        start; returns all its texts."""
+        texts = []
+
+        def shows():
+            texts[:] = self.control_texts(caption, control_id)
+            return bool(texts) and texts[0].startswith(start)
+        if not wait_for(shows, timeout, interval=0.3):
+            raise AssertionError(f"control {control_id} of '{caption}' shows {texts}, not '{start}'")
+        return texts
+
+    def click_control(self, caption, *texts):
+        """Real clicks, one after the other, in the middle of the controls that
+        show these texts."""
+        controls = self.controls(caption)
+        for text in texts:
+            boxes = [box for _, box, shown in controls if shown == text]
+            if not boxes:
+                raise AssertionError(f"no control shows '{text}' in '{caption}'")
+            left, top, right, bottom = boxes[0]
+            self.click((left + right) // 2, (top + bottom) // 2)
 
     # The tray menu -----------------------------------------------------------
 

@@ -1,6 +1,7 @@
 #include "device_client.h"
 
 #include "handset/qvusbtel.h"
+#include "standins/handset_sim/device_codes.h"
 #include "standins/handset_sim/handset_protocol.h"
 
 #include <stdio.h>
@@ -11,13 +12,11 @@ namespace {
 
 const wchar_t kReplyClass[] = L"TandivorexHandsetSimReply";
 
-const char* CodeName(DWORD code)
+// Scripts read the word after the code as open, close or command; the panel
+// shows what each command means.
+const char* CodeKind(DWORD code)
 {
-    if (code == QV_CODE_OPEN)
-        return "open";
-    if (code == QV_CODE_CLOSE)
-        return "close";
-    return "command";
+    return code == QV_CODE_OPEN || code == QV_CODE_CLOSE ? DescribeCode(code).name : "command";
 }
 
 } // namespace
@@ -76,7 +75,7 @@ bool CDeviceClient::PrintCommands(bool clear)
     }
     if (ok) {
         for (DWORD code : m_reply)
-            printf("0x%04lX %s\n", code, CodeName(code));
+            printf("0x%04lX %s\n", code, CodeKind(code));
     }
     return ok;
 }
@@ -115,30 +114,9 @@ bool CDeviceClient::Request(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pRe
 
 bool CDeviceClient::Check(LRESULT result, const char* what)
 {
-    const char* problem = nullptr;
-    switch (result) {
-    case kOk:
+    if (result == kOk)
         return true;
-    case kUnplugged:
-        problem = "the handset is unplugged";
-        break;
-    case kNotOpen:
-        problem = "the library has not opened the handset";
-        break;
-    case kLibraryGone:
-        problem = "the program that opened the handset is gone";
-        break;
-    case kLibraryTimeout:
-        problem = "the program's callback did not return in time";
-        break;
-    case kReplyFailed:
-        problem = "the device could not send its answer";
-        break;
-    default:
-        problem = "the device gave an unknown answer";
-        break;
-    }
-    fprintf(stderr, "handset-sim: %s failed: %s\n", what, problem);
+    fprintf(stderr, "handset-sim: %s failed: %s\n", what, ResultText(result));
     return false;
 }
 

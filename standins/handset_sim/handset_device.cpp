@@ -1,7 +1,6 @@
 #include "handset_device.h"
 
 #include "handset/qvusbtel.h"
-#include "standins/handset_sim/handset_protocol.h"
 
 #include <stdio.h>
 
@@ -78,6 +77,8 @@ LRESULT CALLBACK CHandsetDevice::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPA
         return pDevice->OnGetStatus();
     case kGetCommands:
         return pDevice->OnGetCommands(WindowFromParam(wParam), lParam != 0);
+    case kGetCommandLog:
+        return pDevice->OnGetCommandLog(WindowFromParam(wParam), static_cast<DWORD>(FromParam(lParam)));
     case kQuit:
         ::PostQuitMessage(0);
         return kOk;
@@ -89,7 +90,9 @@ LRESULT CHandsetDevice::OnIoControl(DWORD code, HWND hLibrary)
 {
     if (m_commands.size() >= kMaxCommands)
         m_commands.pop_front();
-    m_commands.push_back(code);
+    CommandRecord record = {++m_lastSerial, code, {}};
+    ::GetSystemTimeAsFileTime(&record.time);
+    m_commands.push_back(record);
 
     if (code == QV_CODE_OPEN) {
         // One library at a time, as with a real USB device.
@@ -134,18 +137,37 @@ LRESULT CHandsetDevice::OnGetStatus()
 
 LRESULT CHandsetDevice::OnGetCommands(HWND hReply, bool clear)
 {
-    std::vector<DWORD> codes(m_commands.begin(), m_commands.end());
+    std::vector<DWORD> codes;
+    for (const CommandRecord& record : m_commands)
+        codes.push_back(record.code);
+    LRESULT result = Reply(hReply, kCommandListTag, codes.data(), codes.size() * sizeof(DWORD));
+    if (result == kOk && clear)
+        m_commands.clear();
+    return result;
+}
+
+LRESULT CHandsetDevice::OnGetCommandLog(HWND hReply, DWORD lastSeen)
+{
+    // Serials rise along the log, so the unseen ones are its tail.
+    auto first = m_commands.end();
+    while (first != m_commands.begin() && (first - 1)->serial > lastSeen
+           && static_cast<DWORD>(m_commands.end() - first) < kMaxLogReply)
+        --first;
+    std::vector<CommandRecord> records(first, m_commands.end());
+    return Reply(hReply, kCommandLogTag, records.data(), records.size() * sizeof(CommandRecord));
+}
+
+LRESULT CHandsetDevice::Reply(HWND hReply, ULONG_PTR tag, const void* pData, size_t size)
+{
     COPYDATASTRUCT cds = {};
-    cds.dwData = kCommandListTag;
-    cds.cbData = static_cast<DWORD>(codes.size() * sizeof(DWORD));
-    cds.lpData = codes.empty() ? nullptr : codes.data();
+    cds.dwData = tag;
+    cds.cbData = static_cast<DWORD>(size);
+    cds.lpData = size == 0 ? nullptr : const_cast<void*>(pData);
     DWORD_PTR answer = 0;
     if (!::SendMessageTimeoutW(hReply, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hWnd),
                                reinterpret_cast<LPARAM>(&cds), SMTO_NORMAL, kLibraryTimeoutMs, &answer)
         || answer == 0)
         return kReplyFailed;
-    if (clear)
-        m_commands.clear();
     return kOk;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "standins/handset_sim/handset_protocol.h"
+
 #include <windows.h>
 
 #include <deque>
 
 // The simulated handset: plugged in or not, opened by the library or not, and
-// a log of every code the library sent it. Lives on one thread with a
+// a log of every code the library sent it, with the time it came. Lives on one thread with a
 // message-only window that the library and the command-line clients talk to.
 class CHandsetDevice {
 public:
@@ -23,6 +25,8 @@ private:
     LRESULT OnSendEvent(int type, int value);
     LRESULT OnGetStatus();
     LRESULT OnGetCommands(HWND hReply, bool clear);
+    LRESULT OnGetCommandLog(HWND hReply, DWORD lastSeen);
+    LRESULT Reply(HWND hReply, ULONG_PTR tag, const void* pData, size_t size);
     LRESULT Deliver(HWND hLibrary, int type, int value);
     void LogEvent(LONGLONG sentAt, int type, int value);
     bool IsOpen();
@@ -30,6 +34,7 @@ private:
     HWND m_hWnd = nullptr;
     bool m_plugged;
     HWND m_hLibrary = nullptr; // the library's event window while it has the device open
-    std::deque<DWORD> m_commands;
+    std::deque<handset_protocol::CommandRecord> m_commands;
+    DWORD m_lastSerial = 0;
     HANDLE m_hLog = INVALID_HANDLE_VALUE;
 };

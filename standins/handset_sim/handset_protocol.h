@@ -1,5 +1,5 @@
-// How the simulated handset (handset-sim serve), its command-line clients and
-// the stand-in QVUSBTEL.dll talk: window messages to a message-only window of
+// How the simulated handset (handset-sim serve), its command-line clients, its
+// panel and the stand-in QVUSBTEL.dll talk: window messages to a message-only window of
 // the device process, and from the device to a message-only window of the DLL.
 #pragma once
 
@@ -25,9 +25,23 @@ const UINT kSendEvent = WM_APP + 11;   // WPARAM: type, LPARAM: value. Returns a
 const UINT kGetStatus = WM_APP + 12;   // Returns kStatusKnown plus the flags below.
 const UINT kGetCommands = WM_APP + 13; // WPARAM: reply window, LPARAM: 1 to clear. Returns a Result.
 const UINT kQuit = WM_APP + 14;        // Returns kOk.
+const UINT kGetCommandLog = WM_APP + 15; // WPARAM: reply window, LPARAM: the last serial seen. Returns a Result.
 
 // kGetCommands answers with WM_COPYDATA to the reply window: an array of DWORD codes.
 const ULONG_PTR kCommandListTag = 0x51560001;
+
+// kGetCommandLog answers with WM_COPYDATA: the CommandRecords with a later serial,
+// oldest first, but no more than the newest kMaxLogReply of them.
+const ULONG_PTR kCommandLogTag = 0x51560002;
+const DWORD kMaxLogReply = 100;
+
+// The same size in 32- and 64-bit processes. Serials count from 1 for each run
+// of the device and go on across a clear, so a poller never sees one twice.
+struct CommandRecord {
+    DWORD serial;
+    DWORD code;
+    FILETIME time; // when the device received it, UTC
+};
 
 enum Result {
     kOk = 1,
@@ -37,6 +51,19 @@ enum Result {
     kLibraryTimeout,
     kReplyFailed,
 };
+
+// What a client tells a person about a Result other than kOk.
+inline const char* ResultText(LRESULT result)
+{
+    switch (result) {
+    case kUnplugged: return "the handset is unplugged";
+    case kNotOpen: return "the library has not opened the handset";
+    case kLibraryGone: return "the program that opened the handset is gone";
+    case kLibraryTimeout: return "the program's callback did not return in time";
+    case kReplyFailed: return "the device could not send its answer";
+    default: return "the device gave an unknown answer";
+    }
+}
 
 const LRESULT kStatusKnown = 0x100;
 const LRESULT kStatusPlugged = 0x1;

@@ -1,8 +1,9 @@
-// handset-sim: a simulated USB handset for the stand-in QVUSBTEL.dll, and the
-// commands that drive it from tests and scripts.
+// handset-sim: a simulated USB handset for the stand-in QVUSBTEL.dll, the
+// commands that drive it from tests and scripts, and its panel for a person.
 #include "standins/handset_sim/device_client.h"
 #include "standins/handset_sim/handset_device.h"
 #include "standins/handset_sim/handset_input.h"
+#include "standins/handset_sim/panel_window.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -33,6 +34,9 @@ const char kUsageText[] =
     "  commands [--clear]   list the codes the library sent, oldest first\n"
     "  status               print plugged|unplugged open|closed\n"
     "  quit                 end the device\n"
+    "  panel                a window with the handset's keys, its lamp and the commands\n"
+    "                       it received (handset-panel.exe opens the same); starts an\n"
+    "                       unplugged device if none runs, which outlives the window\n"
     "Events reach the program only while the handset is plugged in and open;\n"
     "key, dial and event return once the program's callback has taken them.\n"
     "Exit status: 0 done, 1 no device or it refused, 2 bad command line.\n";
@@ -187,6 +191,8 @@ int main(int argc, char** argv)
         return Dial(restCount, rest);
     if (strcmp(command, "commands") == 0)
         return Commands(restCount, rest);
+    if (strcmp(command, "panel") == 0)
+        return restCount == 0 ? CPanelWindow::Run() : UsageError("panel takes no arguments");
     for (const char* plain : {"plug", "unplug", "status", "quit"}) {
         if (strcmp(command, plain) == 0)
             return Plain(command, restCount);

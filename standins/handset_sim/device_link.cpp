@@ -1,0 +1,136 @@
+#include "device_link.h"
+
+#include <string>
+
+using namespace handset_protocol;
+
+namespace {
+
+const wchar_t kReplyClass[] = L"TandivorexHandsetPanelReply";
+
+// A poll every fifth of a second must not freeze the panel while the device
+// waits on a slow program; a press may wait as long as the command line does.
+const UINT kPollTimeoutMs = 300;
+
+} // namespace
+
+CDeviceLink::~CDeviceLink()
+{
+    if (m_hReply != nullptr)
+        ::DestroyWindow(m_hReply);
+}
+
+bool CDeviceLink::StartDeviceIfNone()
+{
+    if (FindDevice() != nullptr)
+        return true;
+    wchar_t path[MAX_PATH];
+    DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    std::wstring exe(path, length);
+    exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"handset-sim.exe";
+    std::wstring line = L"\"" + exe + L"\" serve";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    // The device outlives the panel, as a handset outlives a look at it.
+    if (!::CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                          &si, &pi))
+        return false;
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return true;
+}
+
+CDeviceLink::PollResult CDeviceLink::Poll()
+{
+    if (m_hReply == nullptr)
+        m_hReply = CreateMessageWindow(kReplyClass, ReplyWndProc, ::GetModuleHandleW(nullptr), this);
+    HWND hDevice = FindDevice();
+    if (hDevice == nullptr || m_hReply == nullptr) {
+        m_hDevice = nullptr;
+        return kNoDevice;
+    }
+    LRESULT status = 0;
+    if (!Request(hDevice, kGetStatus, 0, 0, kPollTimeoutMs, &status) || (status & kStatusKnown) == 0)
+        return ::IsWindow(hDevice) ? kNoAnswer : kNoDevice;
+    m_status = status;
+    // Only a device that has answered counts as found, so that its first answer reports it new.
+    bool isNew = hDevice != m_hDevice;
+    if (isNew) {
+        m_hDevice = hDevice;
+        m_lastSerial = 0;
+        m_new.clear();
+    }
+    // The records arrive in ReplyWndProc, while this waits or, late, at any time after.
+    LRESULT logged = 0;
+    Request(hDevice, kGetCommandLog, static_cast<WPARAM>(WindowToLParam(m_hReply)),
+            ToLParam(static_cast<int>(m_lastSerial)), kPollTimeoutMs, &logged);
+    return isNew ? kNewDevice : kAnswered;
+}
+
+std::vector<CommandRecord> CDeviceLink::TakeNewCommands()
+{
+    std::vector<CommandRecord> taken;
+    taken.swap(m_new);
+    return taken;
+}
+
+const char* CDeviceLink::SetPlugged(bool plugged)
+{
+    return Command(kSetPlugged, plugged ? 1 : 0, 0);
+}
+
+const char* CDeviceLink::SendEvent(const HandsetEvent& event)
+{
+    return Command(kSendEvent, ToWParam(event.type), ToLParam(event.value));
+}
+
+const char* CDeviceLink::Command(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    // The device found here is not taken for the poll's: only a poll says a device is new.
+    HWND hDevice = FindDevice();
+    if (hDevice == nullptr)
+        return "no device";
+    LRESULT result = 0;
+    if (!Request(hDevice, msg, wParam, lParam, kClientTimeoutMs, &result))
+        return "the device did not answer";
+    return result == kOk ? nullptr : ResultText(result);
+}
+
+bool CDeviceLink::Request(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs, LRESULT* pResult)
+{
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutW(hDevice, msg, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs,
+                               &answer))
+        return false;
+    *pResult = static_cast<LRESULT>(answer);
+    return true;
+}
+
+LRESULT CALLBACK CDeviceLink::ReplyWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_NCCREATE) {
+        void* pLink = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pLink));
+    }
+    auto* pLink = reinterpret_cast<CDeviceLink*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    if (msg != WM_COPYDATA || pLink == nullptr)
+        return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+
+    auto* pCds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    size_t count = pCds->cbData / sizeof(CommandRecord);
+    if (pCds->dwData != kCommandLogTag || pCds->cbData % sizeof(CommandRecord) != 0 || count > kMaxLogReply
+        || reinterpret_cast<HWND>(wParam) != pLink->m_hDevice)
+        return FALSE;
+    const auto* pRecords = static_cast<const CommandRecord*>(pCds->lpData);
+    // A late answer to an earlier poll may repeat what a later one brought.
+    for (size_t i = 0; i < count; ++i) {
+        if (pRecords[i].serial > pLink->m_lastSerial) {
+            pLink->m_new.push_back(pRecords[i]);
+            pLink->m_lastSerial = pRecords[i].serial;
+        }
+    }
+    return TRUE;
+}

@@ -1,0 +1,451 @@
+#include "panel_window.h"
+
+#include "standins/handset_sim/device_codes.h"
+#include "standins/handset_sim/panel_ids.h"
+
+#include <stdio.h>
+#include <string.h>
+
+using namespace handset_protocol;
+
+namespace {
+
+const char kPanelClass[] = "TandivorexHandsetPanel";
+const char kTitle[] = "Simulated handset";
+
+const int kClientWidth = 300;
+const int kClientHeight = 652;
+const int kMargin = 12;
+const int kGap = 6;
+const RECT kLampCircle = {kMargin, 48, kMargin + 56, 104};
+const int kKeysTop = 156;
+const int kKeypadRowHeight = 40; // the big keys; the rows below have smaller ones
+const int kListTop = 484;
+const size_t kMaxListRows = 200;
+
+const UINT_PTR kPollTimer = 1;
+const UINT kPollMs = 200;
+const UINT_PTR kFlashTimer = 2;
+const UINT kFlashMs = 150;
+
+// The keypad, row by row, by the command line's key names: a button sends
+// exactly what `handset-sim key NAME` sends.
+struct KeyRow {
+    int height;
+    struct {
+        const char* name;
+        const char* label;
+    } keys[4];
+};
+
+const KeyRow kKeyRows[] = {
+    {kKeypadRowHeight, {{"1", "1"}, {"2", "2"}, {"3", "3"}}},
+    {kKeypadRowHeight, {{"4", "4"}, {"5", "5"}, {"6", "6"}}},
+    {kKeypadRowHeight, {{"7", "7"}, {"8", "8"}, {"9", "9"}}},
+    {kKeypadRowHeight, {{"*", "*"}, {"0", "0"}, {"#", "#"}}},
+    {32, {{"up", "Up"}, {"down", "Down"}, {"enter", "Enter"}}},
+    {28, {{"activate", "Bring forward"}, {"escape", "Esc / hide"}}},
+    {28, {{"forward-on", "Forward on"}, {"forward-off", "Forward off"}}},
+    {28, {{"keyset", "Keyset"}, {"left", "Left"}, {"f5", "F5"}, {"right", "Right"}}},
+};
+
+// Keys of the keyboard that are not characters; digits, * and # (or /) come as characters.
+const struct {
+    UINT vk;
+    const char* name;
+} kVirtualKeys[] = {
+    {VK_RETURN, "enter"}, {VK_UP, "up"}, {VK_DOWN, "down"}, {VK_LEFT, "left"},
+    {VK_RIGHT, "right"}, {VK_ESCAPE, "escape"}, {VK_F5, "f5"},
+};
+
+HFONT MakeFont(int height, int weight, const char* face)
+{
+    return ::CreateFontA(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, face);
+}
+
+RECT Rect(int left, int top, int width, int height)
+{
+    return {left, top, left + width, top + height};
+}
+
+void FormatTime(const FILETIME& utc, char* text, size_t size)
+{
+    FILETIME local;
+    SYSTEMTIME st;
+    if (!::FileTimeToLocalFileTime(&utc, &local) || !::FileTimeToSystemTime(&local, &st)) {
+        snprintf(text, size, "--:--:--.---");
+        return;
+    }
+    snprintf(text, size, "%02u:%02u:%02u.%03u", st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);
+}
+
+} // namespace
+
+CPanelWindow::CPanelWindow()
+    : m_hWnd(nullptr)
+    , m_hStatus(nullptr)
+    , m_hPlug(nullptr)
+    , m_hLampName(nullptr)
+    , m_hLampDetail(nullptr)
+    , m_hMessage(nullptr)
+    , m_hCommands(nullptr)
+    , m_hFlashed(nullptr)
+    , m_plugged(false)
+    , m_lamp(kLampOff)
+    , m_hTextFont(MakeFont(15, FW_NORMAL, "Arial"))
+    , m_hKeyFont(MakeFont(20, FW_BOLD, "Arial"))
+    , m_hLampFont(MakeFont(30, FW_BOLD, "Arial"))
+    , m_hListFont(MakeFont(14, FW_NORMAL, "Courier New"))
+{
+}
+
+CPanelWindow::~CPanelWindow()
+{
+    if (m_hWnd != nullptr)
+        ::DestroyWindow(m_hWnd);
+    for (HFONT hFont : {m_hTextFont, m_hKeyFont, m_hLampFont, m_hListFont})
+        ::DeleteObject(hFont);
+}
+
+int CPanelWindow::Run()
+{
+    // Should the device not start, the panel says "No device" and waits for one.
+    CDeviceLink::StartDeviceIfNone();
+    CPanelWindow panel;
+    if (!panel.Create()) {
+        fprintf(stderr, "handset-sim: cannot create the panel (error %lu)\n", ::GetLastError());
+        return 1;
+    }
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (panel.PreTranslateMessage(msg))
+            continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    return 0;
+}
+
+bool CPanelWindow::Create()
+{
+    HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = &CPanelWindow::WindowProc;
+    wc.hInstance = hInstance;
+    wc.hIcon = ::LoadIconA(nullptr, MAKEINTRESOURCEA(32512));   // IDI_APPLICATION
+    wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kPanelClass;
+    ::RegisterClassA(&wc);
+
+    // Fixed in size; the first panel sits at the top right, out of the softphone's way.
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    RECT rc = {0, 0, kClientWidth, kClientHeight};
+    ::AdjustWindowRect(&rc, style, FALSE);
+    int width = rc.right - rc.left;
+    int x = CW_USEDEFAULT;
+    int y = CW_USEDEFAULT;
+    RECT work;
+    if (::FindWindowA(kPanelClass, nullptr) == nullptr && ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
+        x = work.right - width - kMargin;
+        y = work.top + kMargin;
+    }
+    m_hWnd = ::CreateWindowExA(0, kPanelClass, kTitle, style, x, y, width, rc.bottom - rc.top, nullptr, nullptr,
+                               hInstance, this);
+    if (m_hWnd == nullptr)
+        return false;
+    ::ShowWindow(m_hWnd, SW_SHOW);
+    ::UpdateWindow(m_hWnd);
+    return true;
+}
+
+// The keyboard works wherever the focus is in the panel, a button included.
+bool CPanelWindow::PreTranslateMessage(const MSG& msg)
+{
+    if (msg.message != WM_KEYDOWN && msg.message != WM_CHAR)
+        return false;
+    if (msg.hwnd != m_hWnd && !::IsChild(m_hWnd, msg.hwnd))
+        return false;
+    const char* name = nullptr;
+    char character[2] = {};
+    if (msg.message == WM_KEYDOWN) {
+        for (const auto& key : kVirtualKeys) {
+            if (key.vk == msg.wParam)
+                name = key.name;
+        }
+    } else if ((msg.wParam >= '0' && msg.wParam <= '9') || msg.wParam == '*' || msg.wParam == '#') {
+        character[0] = static_cast<char>(msg.wParam);
+        name = character;
+    } else if (msg.wParam == '/') {
+        name = "#"; // the keypad's divide, as the handset's hash key reaches the softphone
+    }
+    if (name == nullptr)
+        return false;
+    // A held key presses once, as on the handset.
+    bool repeat = (msg.lParam & 0x40000000) != 0;
+    for (Key& key : m_keys) {
+        if (!repeat && strcmp(key.name, name) == 0)
+            Press(key, true);
+    }
+    return true;
+}
+
+LRESULT CALLBACK CPanelWindow::WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_NCCREATE) {
+        auto* pThis = static_cast<CPanelWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        pThis->m_hWnd = hWnd;
+        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pThis));
+    }
+    auto* pThis = reinterpret_cast<CPanelWindow*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+    if (pThis == nullptr)
+        return ::DefWindowProcA(hWnd, msg, wParam, lParam);
+    return pThis->OnMessage(msg, wParam, lParam);
+}
+
+LRESULT CPanelWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_CREATE:
+        OnCreate();
+        return 0;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED)
+            OnCommand(LOWORD(wParam));
+        return 0;
+    case WM_TIMER:
+        OnTimer(wParam);
+        return 0;
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<LRESULT>(
+            OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+    case WM_DESTROY:
+        ::PostQuitMessage(0);
+        return 0;
+    case WM_NCDESTROY: {
+        LRESULT result = ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
+        m_hWnd = nullptr;
+        return result;
+    }
+    }
+    return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
+}
+
+void CPanelWindow::OnCreate()
+{
+    const int inner = kClientWidth - 2 * kMargin;
+    const int lampLeft = kLampCircle.right + kMargin;
+    const int lampWidth = kClientWidth - kMargin - lampLeft;
+    m_hStatus = AddControl("STATIC", "", SS_CENTERIMAGE, IDC_PANEL_STATUS, Rect(kMargin, 12, inner - 102, 26),
+                           m_hTextFont);
+    m_hPlug = AddControl("BUTTON", "Plug in", BS_PUSHBUTTON, IDC_PANEL_PLUG,
+                         Rect(kClientWidth - kMargin - 96, 12, 96, 26), m_hTextFont);
+    m_hLampName = AddControl("STATIC", "", SS_CENTERIMAGE, IDC_PANEL_LAMP_NAME,
+                             Rect(lampLeft, kLampCircle.top, lampWidth, 34), m_hLampFont);
+    m_hLampDetail = AddControl("STATIC", "", 0, IDC_PANEL_LAMP_DETAIL,
+                               Rect(lampLeft, kLampCircle.top + 36, lampWidth, 20), m_hTextFont);
+    m_hMessage = AddControl("STATIC", "", 0, IDC_PANEL_MESSAGE, Rect(kMargin, 112, inner, 36), m_hTextFont);
+
+    int top = kKeysTop;
+    for (const KeyRow& row : kKeyRows) {
+        int count = 0;
+        while (count < 4 && row.keys[count].name != nullptr)
+            ++count;
+        int width = (inner - (count - 1) * kGap) / count;
+        for (int i = 0; i < count; ++i) {
+            Key key = {nullptr, row.keys[i].name, row.keys[i].label, {0, 0}};
+            // A name the key table does not know would be a slip here: such a button stays greyed.
+            bool known = LookupKey(key.name, &key.event);
+            int id = IDC_PANEL_FIRST_KEY + static_cast<int>(m_keys.size());
+            key.hButton = AddControl("BUTTON", key.label, BS_PUSHBUTTON | (known ? 0 : WS_DISABLED), id,
+                                     Rect(kMargin + i * (width + kGap), top, width, row.height),
+                                     row.height >= kKeypadRowHeight ? m_hKeyFont : m_hTextFont);
+            m_keys.push_back(key);
+        }
+        top += row.height + kGap;
+    }
+
+    AddControl("STATIC", "Commands received, newest first:", 0, -1, Rect(kMargin, kListTop, inner, 18),
+               m_hTextFont);
+    m_hCommands = AddControl("LISTBOX", "", WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
+                             IDC_PANEL_COMMANDS, Rect(kMargin, kListTop + 20, inner, kClientHeight - kListTop - 32),
+                             m_hListFont);
+    ShowNoDevice();
+    Poll();
+    ::SetTimer(m_hWnd, kPollTimer, kPollMs, nullptr);
+}
+
+HWND CPanelWindow::AddControl(const char* className, const char* text, DWORD style, int id, const RECT& rc,
+                              HFONT hFont)
+{
+    HWND hControl = ::CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, rc.left, rc.top,
+                                      rc.right - rc.left, rc.bottom - rc.top, m_hWnd,
+                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                      ::GetModuleHandleA(nullptr), nullptr);
+    ::SendMessageA(hControl, WM_SETFONT, reinterpret_cast<WPARAM>(hFont), FALSE);
+    return hControl;
+}
+
+void CPanelWindow::OnCommand(int id)
+{
+    if (id == IDC_PANEL_PLUG) {
+        TogglePlug();
+        return;
+    }
+    size_t index = static_cast<size_t>(id - IDC_PANEL_FIRST_KEY);
+    if (id >= IDC_PANEL_FIRST_KEY && index < m_keys.size())
+        Press(m_keys[index], false);
+}
+
+void CPanelWindow::OnTimer(UINT_PTR id)
+{
+    if (id == kFlashTimer) {
+        ::KillTimer(m_hWnd, kFlashTimer);
+        if (m_hFlashed != nullptr)
+            ::SendMessageA(m_hFlashed, BM_SETSTATE, FALSE, 0);
+        m_hFlashed = nullptr;
+    } else if (id == kPollTimer) {
+        Poll();
+    }
+}
+
+void CPanelWindow::OnPaint()
+{
+    PAINTSTRUCT ps;
+    HDC hdc = ::BeginPaint(m_hWnd, &ps);
+    HBRUSH hBrush = ::CreateSolidBrush(m_lamp);
+    HPEN hPen = ::CreatePen(PS_SOLID, 2, RGB(30, 30, 30));
+    HGDIOBJ hOldBrush = ::SelectObject(hdc, hBrush);
+    HGDIOBJ hOldPen = ::SelectObject(hdc, hPen);
+    ::Ellipse(hdc, kLampCircle.left, kLampCircle.top, kLampCircle.right, kLampCircle.bottom);
+    if (m_lamp != kLampOff) {
+        // A glint, so that a lit lamp reads as lit even in grey.
+        ::SelectObject(hdc, ::GetStockObject(WHITE_BRUSH));
+        ::SelectObject(hdc, ::GetStockObject(NULL_PEN));
+        ::Ellipse(hdc, kLampCircle.left + 12, kLampCircle.top + 10, kLampCircle.left + 26, kLampCircle.top + 24);
+    }
+    ::SelectObject(hdc, hOldBrush);
+    ::SelectObject(hdc, hOldPen);
+    ::DeleteObject(hBrush);
+    ::DeleteObject(hPen);
+    ::EndPaint(m_hWnd, &ps);
+}
+
+HBRUSH CPanelWindow::OnCtlColorStatic(HDC hdc, HWND hControl)
+{
+    ::SetBkMode(hdc, TRANSPARENT);
+    ::SetTextColor(hdc, hControl == m_hLampName && m_lamp != kLampOff ? m_lamp : ::GetSysColor(COLOR_BTNTEXT));
+    return ::GetSysColorBrush(COLOR_BTNFACE);
+}
+
+void CPanelWindow::Press(Key& key, bool fromKeyboard)
+{
+    if (!::IsWindowEnabled(key.hButton))
+        return;
+    if (fromKeyboard) {
+        if (m_hFlashed != nullptr)
+            ::SendMessageA(m_hFlashed, BM_SETSTATE, FALSE, 0);
+        m_hFlashed = key.hButton;
+        ::SendMessageA(m_hFlashed, BM_SETSTATE, TRUE, 0);
+        ::SetTimer(m_hWnd, kFlashTimer, kFlashMs, nullptr);
+    }
+    char text[128];
+    if (const char* problem = m_link.SendEvent(key.event))
+        snprintf(text, sizeof(text), "%s not sent: %s", key.label, problem);
+    else
+        snprintf(text, sizeof(text), "Sent %s", key.label);
+    SetText(m_hMessage, text);
+}
+
+void CPanelWindow::TogglePlug()
+{
+    bool plugged = !m_plugged;
+    if (const char* problem = m_link.SetPlugged(plugged)) {
+        char text[128];
+        snprintf(text, sizeof(text), "%s failed: %s", plugged ? "Plug in" : "Unplug", problem);
+        SetText(m_hMessage, text);
+    } else {
+        SetText(m_hMessage, plugged ? "Plugged in" : "Unplugged");
+    }
+    Poll();
+}
+
+void CPanelWindow::Poll()
+{
+    CDeviceLink::PollResult result = m_link.Poll();
+    if (result == CDeviceLink::kNoDevice) {
+        ShowNoDevice();
+        return;
+    }
+    if (result == CDeviceLink::kNoAnswer)
+        return;
+    if (result == CDeviceLink::kNewDevice) {
+        // Another run of the device: its own history, told afresh.
+        ::SendMessageA(m_hCommands, LB_RESETCONTENT, 0, 0);
+        SetText(m_hLampName, "");
+        SetText(m_hLampDetail, "No command yet");
+        SetText(m_hMessage, "");
+        SetLamp(kLampOff);
+        ::EnableWindow(m_hPlug, TRUE);
+    }
+    LRESULT status = m_link.Status();
+    m_plugged = (status & kStatusPlugged) != 0;
+    bool open = (status & kStatusOpen) != 0;
+    SetText(m_hStatus, !m_plugged ? "Unplugged" : open ? "Plugged in, open" : "Plugged in, not open");
+    SetText(m_hPlug, m_plugged ? "Unplug" : "Plug in");
+    AddCommands(m_link.TakeNewCommands());
+}
+
+void CPanelWindow::ShowNoDevice()
+{
+    SetText(m_hStatus, "No device");
+    SetText(m_hLampName, "");
+    SetText(m_hLampDetail, "Waiting for a device");
+    m_plugged = false;
+    SetText(m_hPlug, "Plug in");
+    ::EnableWindow(m_hPlug, FALSE);
+    SetLamp(kLampOff);
+}
+
+void CPanelWindow::AddCommands(const std::vector<CommandRecord>& records)
+{
+    for (const CommandRecord& record : records) {
+        const DeviceCode& code = DescribeCode(record.code);
+        char time[16];
+        FormatTime(record.time, time, sizeof(time));
+        char row[64];
+        snprintf(row, sizeof(row), "%s  0x%04lX  %s", time, record.code, code.name);
+        ::SendMessageA(m_hCommands, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(row));
+        if (static_cast<size_t>(::SendMessageA(m_hCommands, LB_GETCOUNT, 0, 0)) > kMaxListRows)
+            ::SendMessageA(m_hCommands, LB_DELETESTRING, kMaxListRows, 0);
+        if (&record == &records.back()) {
+            SetText(m_hLampName, code.name);
+            snprintf(row, sizeof(row), "0x%04lX at %s", record.code, time);
+            SetText(m_hLampDetail, row);
+            SetLamp(code.lamp);
+        }
+    }
+}
+
+void CPanelWindow::SetLamp(COLORREF lamp)
+{
+    if (lamp == m_lamp)
+        return;
+    m_lamp = lamp;
+    ::InvalidateRect(m_hWnd, &kLampCircle, TRUE);
+    ::InvalidateRect(m_hLampName, nullptr, TRUE);
+}
+
+// Only a change is drawn: the panel polls five times a second and must not flicker.
+void CPanelWindow::SetText(HWND hWnd, const char* text)
+{
+    char current[128] = {};
+    ::GetWindowTextA(hWnd, current, sizeof(current));
+    if (strcmp(current, text) == 0)
+        return;
+    ::SetWindowTextA(hWnd, text);
+}
