@@ -39,6 +39,14 @@ int Open(QV_HANDSET_CALLBACK callback, void* context)
     HWND hDevice = FindDevice();
     if (callback == nullptr || hDevice == nullptr)
         return 0;
+    // An unplugged device refuses at once: ask it without first starting a
+    // thread and a window for events, since a program retries every second.
+    DWORD_PTR status = 0;
+    ::SendMessageTimeoutW(hDevice, kGetStatus, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kLibraryTimeoutMs, &status);
+    if ((status & kStatusPlugged) == 0) {
+        AskDevice(hDevice, QV_CODE_OPEN, nullptr); // refused, but on the device's record
+        return 0;
+    }
 
     DWORD processId = 0;
     ::GetWindowThreadProcessId(hDevice, &processId);
