@@ -9,11 +9,16 @@ namespace {
 // per session ("Local\"), as the caption test is per desktop.
 const char SINGLE_COPY_MUTEX[] = "Local\\Tandivorex.SingleCopy";
 
+// Deliberately never closed: the name lives as long as we do.
+HANDLE s_hSingleCopy = nullptr;
+
 BOOL AnotherCopyRuns()
 {
-    HANDLE hMutex = ::CreateMutexA(nullptr, FALSE, SINGLE_COPY_MUTEX);
-    BOOL bExisted = hMutex == nullptr || ::GetLastError() == ERROR_ALREADY_EXISTS;
-    // The handle is deliberately never closed: the name lives as long as we do.
+    s_hSingleCopy = ::CreateMutexA(nullptr, FALSE, SINGLE_COPY_MUTEX);
+    // Only "already exists" means another copy. Any other failure (the name
+    // held by another kind of object, say) must not keep the program from
+    // ever starting: then the caption test alone decides.
+    BOOL bExisted = s_hSingleCopy != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS;
     return bExisted || ::FindWindowA(nullptr, HOST_WINDOW_CAPTION) != nullptr;
 }
 

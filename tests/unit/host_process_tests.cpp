@@ -20,20 +20,28 @@ HWND HostOf(const CChildProcess& child)
     return nullptr;
 }
 
+// It starts too when its single-copy name is held by another kind of object,
+// which is not another copy of it.
 TEST(HostProcess, HidesOnItsFirstPaintAndEndsOnCancel)
 {
-    ASSERT_EQ(nullptr, ::FindWindowA(nullptr, HOST_CAPTION)) << "a copy is already running";
-    CChildProcess program;
-    ASSERT_TRUE(program.Start("Tandivorex.exe"));
-    HWND hWnd = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (hWnd = HostOf(program)) != nullptr; }, 15000));
-    EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(hWnd); }, 5000));
-    ::Sleep(1500);
-    EXPECT_FALSE(::IsWindowVisible(hWnd));
+    for (bool bNameTaken : {false, true}) {
+        SCOPED_TRACE(bNameTaken ? "the name taken by an event" : "a free name");
+        ASSERT_EQ(nullptr, ::FindWindowA(nullptr, HOST_CAPTION)) << "a copy is already running";
+        HANDLE hEvent = bNameTaken ? ::CreateEventA(nullptr, FALSE, FALSE, SINGLE_COPY_MUTEX) : nullptr;
+        CChildProcess program;
+        ASSERT_TRUE(program.Start("Tandivorex.exe"));
+        HWND hWnd = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (hWnd = HostOf(program)) != nullptr; }, 15000));
+        EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(hWnd); }, 5000));
+        ::Sleep(1500);
+        EXPECT_FALSE(::IsWindowVisible(hWnd));
 
-    ::PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(program.Wait(10000));
-    EXPECT_EQ(0u, program.ExitCode());
+        ::PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(program.Wait(10000));
+        EXPECT_EQ(0u, program.ExitCode());
+        if (hEvent != nullptr)
+            ::CloseHandle(hEvent);
+    }
 }
 
 // Each guard alone keeps a second copy out: the name held with no window
