@@ -47,13 +47,13 @@ void CTandivorexDlg::OnTimer(UINT_PTR nIDEvent)
 
 LRESULT CTandivorexDlg::OnHandsetEvent(WPARAM wParam, LPARAM lParam)
 {
-    UINT type = static_cast<UINT>(wParam);
+    int type = static_cast<int>(wParam);
     int value = static_cast<int>(lParam);
-    if (static_cast<int>(type) == QV_EVENT_DEVICE_LOST) {
+    if (type == QV_EVENT_DEVICE_LOST) {
         QV_DeviceIoControl(QV_CODE_CLOSE, nullptr, nullptr, 0, 0, 0);
         m_bDeviceOpen = 0;
         m_tray.ShowStatus(STATUS_NO_DEVICE);
     }
-    m_bridge.HandleEvent(type, value);
+    m_bridge.HandleEvent(static_cast<UINT>(type), value);
     return 0;
 }

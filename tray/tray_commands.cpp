@@ -6,6 +6,8 @@
 #include "tray/about_dlg.h"
 #include "tray/registry_key.h"
 
+#include <strsafe.h>
+
 namespace {
 
 const char RUN_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -71,8 +73,9 @@ void CTandivorexDlg::OnTrayAutoRun()
         // start "C:\Program.exe" instead. A path that does not fit whole is
         // not stored at all.
         char szCommand[MAX_PATH] = {};
-        size_t nPath = ::lstrlenA(m_szModulePath);
-        if (nPath > 0 && nPath + 3 <= sizeof szCommand) {
+        size_t nPath = 0;
+        if (SUCCEEDED(::StringCchLengthA(m_szModulePath, sizeof m_szModulePath, &nPath)) && nPath > 0 &&
+            nPath + 3 <= sizeof szCommand) {
             szCommand[0] = '"';
             ::CopyMemory(szCommand + 1, m_szModulePath, nPath);
             szCommand[nPath + 1] = '"';

@@ -1,5 +1,7 @@
 #include "tray_icon.h"
 
+#include <strsafe.h>
+
 #include "afx/win_app.h"
 #include "res/resource.h"
 
@@ -97,6 +99,7 @@ BOOL CTrayIcon::Update()
 
 void CTrayIcon::CopyTip(LPCSTR pszTip)
 {
-    // Bounded and always terminated, whatever the caller passes.
-    ::lstrcpynA(m_nid.szTip, pszTip != nullptr ? pszTip : "", sizeof m_nid.szTip);
+    // Bounded and always terminated, whatever the caller passes; a longer tip
+    // is cut short.
+    static_cast<void>(::StringCchCopyA(m_nid.szTip, sizeof m_nid.szTip, pszTip != nullptr ? pszTip : ""));
 }
