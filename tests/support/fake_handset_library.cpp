@@ -9,6 +9,7 @@ struct FakeState {
     int nOpenResult = 0;
     int nCommandResult = 1;
     std::vector<FakeHandsetCall> calls;
+    FakeHandsetHook pfnHook = nullptr;
 };
 
 FakeState& State()
@@ -26,7 +27,10 @@ extern "C" int WINAPI QV_DeviceIoControl(DWORD code, QV_HANDSET_CALLBACK callbac
     ::EnterCriticalSection(&s.cs);
     s.calls.push_back({code, callback, context});
     int nResult = code == QV_CODE_OPEN ? s.nOpenResult : code == QV_CODE_CLOSE ? 0 : s.nCommandResult;
+    FakeHandsetHook pfnHook = s.pfnHook;
     ::LeaveCriticalSection(&s.cs);
+    if (pfnHook != nullptr)
+        pfnHook(code, callback, context);
     return nResult;
 }
 
@@ -37,6 +41,15 @@ void FakeHandsetReset(int nOpenResult, int nCommandResult)
     s.calls.clear();
     s.nOpenResult = nOpenResult;
     s.nCommandResult = nCommandResult;
+    s.pfnHook = nullptr;
+    ::LeaveCriticalSection(&s.cs);
+}
+
+void FakeHandsetSetHook(FakeHandsetHook pfnHook)
+{
+    FakeState& s = State();
+    ::EnterCriticalSection(&s.cs);
+    s.pfnHook = pfnHook;
     ::LeaveCriticalSection(&s.cs);
 }
 

@@ -77,6 +77,46 @@ TEST(HandsetCallback, PostsEventsInOrderOnlyForTheRegisteredHost)
     UnregisterHandsetHost(&host);
 }
 
+// The library may call back from several threads at once: each thread's
+// events keep their order, and none is lost.
+struct Sender {
+    void* pHost;
+    int nThread;
+};
+
+DWORD WINAPI SendNumbered(LPVOID pParam)
+{
+    auto pSender = static_cast<Sender*>(pParam);
+    for (int i = 0; i < 100; ++i)
+        HandsetCallback(11, (pSender->nThread << 16) | i, pSender->pHost);
+    return 0;
+}
+
+TEST(HandsetCallback, EventsFromSeveralThreadsKeepEachThreadsOrder)
+{
+    HWND hWnd = ::CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    int host = 0;
+    RegisterHandsetHost(&host, hWnd);
+    Sender senders[4];
+    HANDLE hThreads[4];
+    for (int t = 0; t < 4; ++t) {
+        senders[t] = {&host, t};
+        hThreads[t] = ::CreateThread(nullptr, 0, SendNumbered, &senders[t], CREATE_SUSPENDED, nullptr);
+    }
+    for (HANDLE hThread : hThreads)
+        ::ResumeThread(hThread);
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForMultipleObjects(4, hThreads, TRUE, 10000));
+    std::vector<MSG> events = TakeEvents(hWnd);
+    EXPECT_EQ(400u, events.size());
+    int next[4] = {};
+    for (const MSG& m : events)
+        EXPECT_EQ(next[m.lParam >> 16]++, static_cast<int>(m.lParam & 0xFFFF)) << "thread " << (m.lParam >> 16);
+    for (HANDLE hThread : hThreads)
+        ::CloseHandle(hThread);
+    UnregisterHandsetHost(&host);
+    ::DestroyWindow(hWnd);
+}
+
 struct LateCaller {
     void* pHost;
     int nResultWhileOpen;

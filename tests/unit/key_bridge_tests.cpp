@@ -2,6 +2,7 @@
 // phone-state relay against the handset library's double.
 #include "bridge/key_bridge.h"
 
+#include "tests/support/child_process.h"
 #include "tests/support/fake_handset_library.h"
 #include "tests/support/message_recorder.h"
 
@@ -22,16 +23,19 @@ protected:
     }
 
     // Gives the foreground to the other window, so that a change is visible.
-    // Under Wine each window's thread applies its own activation or
-    // deactivation when it next reads its queue; both have read theirs before
-    // the test goes on, or a late deactivation of the target could undo the
-    // activation under test.
+    // Wine applies a switch of the foreground on each window's own thread, by
+    // a message that thread handles when it next reads its queue; the
+    // deactivation left over from an earlier switch can land after this one
+    // and leave no active window for a moment. Both threads have read their
+    // queues, and the switch has settled, before the test goes on.
     void MakeOtherForeground()
     {
         m_bridge.BringToFront(m_other.Window());
         m_other.Flush();
         m_target.Flush();
-        ASSERT_EQ(m_other.Window(), ::GetForegroundWindow());
+        if (::GetForegroundWindow() != m_other.Window())
+            m_bridge.BringToFront(m_other.Window());
+        ASSERT_TRUE(WaitFor([this] { return ::GetForegroundWindow() == m_other.Window(); }, 1000));
     }
 
     std::vector<RecordedMessage> Keys()

@@ -201,4 +201,83 @@ TEST(Supervisor, TaskbarRestartBringsTheIconBackWithItsStatus)
     EXPECT_TRUE(Shows(host.Dlg(), IDI_NO_DEVICE, "Can't find USB device"));
 }
 
+// The maker's library may call back at odd moments; each of these plays one
+// that does, on the host's own thread inside its call.
+void KeysAndALossInsideTheFirstOpen(DWORD code, QV_HANDSET_CALLBACK callback, void* context)
+{
+    if (code == QV_CODE_OPEN && FakeHandsetCount(QV_CODE_OPEN) == 1) {
+        callback(11, 0x81, context);
+        callback(QV_EVENT_DEVICE_LOST, 0, context);
+        callback(11, 0x82, context);
+    }
+}
+
+void EventsForAContextItWasNeverGiven(DWORD code, QV_HANDSET_CALLBACK callback, void* context)
+{
+    if (code == QV_CODE_OPEN) {
+        callback(QV_EVENT_DEVICE_LOST, 0, static_cast<char*>(context) + 1);
+        callback(11, 0x81, nullptr);
+    }
+}
+
+TEST(Supervisor, AMisbehavingLibraryNeitherHangsNorConfusesTheHost)
+{
+    const struct { const char* what; FakeHandsetHook hook; int nOpenResult; size_t nCloses; } rows[] = {
+        {"keys and a loss inside the first open", KeysAndALossInsideTheFirstOpen, 1, 1},
+        {"events for another context", EventsForAContextItWasNeverGiven, 1, 0},
+        {"a negative open result, which means open", nullptr, -5, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        FakeHandsetReset(row.nOpenResult);
+        FakeHandsetSetHook(row.hook);
+        CMessageRecorder phone(SOFTPHONE_CLASS, SOFTPHONE_TITLE);
+        CHostThread host;
+        // Reopened after a loss only, and found the softphone; then steady.
+        EXPECT_TRUE(WaitFor([&] { return FakeHandsetCount(QV_CODE_OPEN) == row.nCloses + 1 &&
+                                         Shows(host.Dlg(), IDR_MAINFRAME, "Connect successfully"); }, TICKS));
+        ::Sleep(1200);
+        host.Sync();
+        EXPECT_EQ(row.nCloses, FakeHandsetCount(QV_CODE_CLOSE));
+        EXPECT_EQ(row.nCloses + 1, FakeHandsetCount(QV_CODE_OPEN));
+        phone.Flush();
+        EXPECT_TRUE(phone.Take().empty()) << "keys before the softphone was found, or for a stranger, go nowhere";
+    }
+}
+
+void* s_pClosingHost = nullptr;
+HANDLE s_hLateCaller = nullptr;
+
+DWORD WINAPI CallBackForAWhile(LPVOID)
+{
+    for (int i = 0; i < 200; ++i) {
+        HandsetCallback(i % 2 ? 11 : QV_EVENT_DEVICE_LOST, 0x85, s_pClosingHost);
+        ::Sleep(1);
+    }
+    return 0;
+}
+
+// Close returns while the library's thread still has events to deliver, and
+// delivers them after.
+void EventsInFlightAtClose(DWORD code, QV_HANDSET_CALLBACK, void*)
+{
+    if (code == QV_CODE_CLOSE && s_hLateCaller == nullptr)
+        s_hLateCaller = ::CreateThread(nullptr, 0, CallBackForAWhile, nullptr, 0, nullptr);
+}
+
+TEST(Supervisor, EventsAfterTheLibraryClosedAreHarmless)
+{
+    FakeHandsetReset(1);
+    FakeHandsetSetHook(EventsInFlightAtClose);
+    CMessageRecorder phone(SOFTPHONE_CLASS, SOFTPHONE_TITLE);
+    CHostThread host;
+    ASSERT_TRUE(ShowsSoon(host.Dlg(), IDR_MAINFRAME, "Connect successfully"));
+    s_pClosingHost = &host.Dlg();
+    ::PostMessageA(host.Window(), WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_EQ(-1, host.Join()) << "Exit ends the host while events keep coming";
+    ASSERT_NE(nullptr, s_hLateCaller);
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(s_hLateCaller, 10000));
+    ::CloseHandle(s_hLateCaller);
+}
+
 } // namespace
