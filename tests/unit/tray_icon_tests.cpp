@@ -3,6 +3,8 @@
 // "Shell_TrayWnd" by WM_COPYDATA (the NIM_ code as its tag, the tip as UTF-16
 // after four 32-bit fields) and returns its answer. A topmost one of our own
 // comes before the task bar's.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600 // RegSetKeyValue and friends
 #include "host_thread.h"
 
 #include "tests/support/child_process.h"
@@ -163,6 +165,60 @@ TEST_F(TrayIconTest, ARefusingShellEndsWithTheIconShowingTheCurrentStatus)
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), taken[0].message);
     EXPECT_STREQ(STATUS_CONNECTED.pszTip, taken[0].tip.c_str());
     EXPECT_EQ(LoadTrayPicture(IDR_MAINFRAME), host.Dlg().m_tray.m_nid.hIcon);
+}
+
+// The pixels of an icon as drawn at its own size, colour then mask.
+std::vector<DWORD> Pixels(HICON hIcon, int nSize)
+{
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), nSize, -nSize, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<DWORD> pixels(2 * nSize * nSize);
+    ICONINFO info = {};
+    ::GetIconInfo(hIcon, &info);
+    HDC hdc = ::GetDC(nullptr);
+    if (info.hbmColor != nullptr)
+        ::GetDIBits(hdc, info.hbmColor, 0, nSize, pixels.data(), &bmi, DIB_RGB_COLORS);
+    ::GetDIBits(hdc, info.hbmMask, 0, nSize, pixels.data() + nSize * nSize, &bmi, DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, hdc);
+    ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    return pixels;
+}
+
+// At 150 % (LogPixels 144) the tray asks for 24-pixel pictures: each status
+// is its own 24-pixel frame, not a 16- or 32-pixel one stretched. The system
+// DPI is read at process start, so a second run of these tests checks it.
+TEST(TrayPicture, IsTheNativeFrameOfTheSizeTheTrayAsksFor)
+{
+    char szChild[8] = {};
+    if (::GetEnvironmentVariableA("TANDIVOREX_DPI_CHILD", szChild, sizeof szChild) == 0) {
+        const char DESKTOP_KEY[] = "Control Panel\\Desktop";
+        DWORD dpi = 144;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels", REG_DWORD, &dpi, sizeof dpi));
+        ::SetEnvironmentVariableA("TANDIVOREX_DPI_CHILD", "1");
+        std::string out;
+        DWORD dwCode = RunAndCapture("unit_tests.exe", "--gtest_filter=TrayPicture.*", &out, 30000);
+        ::SetEnvironmentVariableA("TANDIVOREX_DPI_CHILD", nullptr);
+        ::RegDeleteKeyValueA(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels");
+        EXPECT_EQ(0u, dwCode) << out;
+        EXPECT_NE(std::string::npos, out.find("[  PASSED  ] 1 test")) << out;
+        return;
+    }
+    ::SetProcessDPIAware();
+    ASSERT_EQ(24, ::GetSystemMetrics(SM_CXSMICON));
+    HMODULE hModule = ::GetModuleHandleA(nullptr);
+    for (UINT nId : {IDI_NO_DEVICE, IDI_NO_PHONE, IDR_MAINFRAME}) {
+        SCOPED_TRACE(nId);
+        HRSRC hGroup = ::FindResourceA(hModule, MAKEINTRESOURCEA(nId), RT_GROUP_ICON);
+        auto pDir = static_cast<PBYTE>(::LockResource(::LoadResource(hModule, hGroup)));
+        int nFrame = ::LookupIconIdFromDirectoryEx(pDir, TRUE, 24, 24, LR_DEFAULTCOLOR);
+        HRSRC hFrame = ::FindResourceA(hModule, MAKEINTRESOURCEA(nFrame), RT_ICON);
+        auto pFrame = static_cast<PBYTE>(::LockResource(::LoadResource(hModule, hFrame)));
+        ASSERT_EQ(24, reinterpret_cast<BITMAPINFOHEADER*>(pFrame)->biWidth) << "no 24-pixel frame";
+        HICON hNative = ::CreateIconFromResourceEx(pFrame, ::SizeofResource(hModule, hFrame), TRUE, 0x00030000, 24, 24, 0);
+        EXPECT_EQ(Pixels(hNative, 24), Pixels(LoadTrayPicture(nId), 24));
+        ::DestroyIcon(hNative);
+    }
 }
 
 } // namespace
