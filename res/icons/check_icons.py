@@ -21,11 +21,13 @@ DARK_GREEN = (10, 70, 25)
 RED = (220, 30, 30)
 GREY = (150, 150, 150)
 
-# (size, bits per pixel) of each image, in directory order.
+# (size, bits per pixel) of each image, in directory order: the original
+# frames, then those for scaled displays, with alpha.
+SCALED = [(20, 32), (24, 32), (32, 32), (48, 32)]
 LAYOUT = {
-    "tandivorex.ico": [(16, 24), (32, 8)],
-    "no_device.ico": [(16, 4)],
-    "no_phone.ico": [(16, 4)],
+    "tandivorex.ico": [(16, 24), (32, 8)] + SCALED,
+    "no_device.ico": [(16, 4)] + SCALED,
+    "no_phone.ico": [(16, 4)] + SCALED,
 }
 
 
@@ -43,7 +45,7 @@ def stride(width, bpp):
 
 
 def decode(data, layout):
-    """One {(x, y): (r, g, b) or None if transparent} per image."""
+    """One {(x, y): (r, g, b, alpha)} per image; alpha is 0 or 255 below 32 bpp."""
     need(len(data) >= 6, "file too short for an icon header")
     need(struct.unpack_from("<HHH", data) == (0, 1, len(layout)),
          "header is not an icon with %d image(s)" % len(layout))
@@ -72,16 +74,23 @@ def decode(data, layout):
             row = xor + (size - 1 - y) * stride(size, bpp)  # bottom-up
             mask = xor + xor_len + (size - 1 - y) * stride(size, 1)
             for x in range(size):
-                if bpp == 24:
+                transparent = data[mask + x // 8] >> (7 - x % 8) & 1
+                alpha = 0 if transparent else 255
+                if bpp == 32:
+                    rgb = tuple(data[row + 4 * x:row + 4 * x + 3][::-1])
+                    alpha = data[row + 4 * x + 3]
+                elif bpp == 24:
                     rgb = tuple(data[row + 3 * x:row + 3 * x + 3][::-1])
                 elif bpp == 8:
                     rgb = pal[data[row + x]]
                 else:
                     rgb = pal[data[row + x // 2] >> (0 if x % 2 else 4) & 15]
-                transparent = data[mask + x // 8] >> (7 - x % 8) & 1
                 need(not transparent or rgb == (0, 0, 0),
                      "%s: transparent pixel (%d, %d) is not black" % (what, x, y))
-                pixels[x, y] = None if transparent else rgb
+                # Where alpha is ignored, the mask alone must cut the same shape.
+                need(transparent == (alpha == 0),
+                     "%s: mask and alpha disagree at (%d, %d)" % (what, x, y))
+                pixels[x, y] = rgb + (alpha,)
         images.append(pixels)
         end = offset + length
     need(end == len(data), "%d stray bytes after the last image" % (len(data) - end))
@@ -90,10 +99,11 @@ def decode(data, layout):
 
 def check_colours(name, images):
     for i, pixels in enumerate(images):
-        n = collections.Counter(pixels.values())
-        reds = sum(c for rgb, c in n.items() if rgb and rgb[0] > 150 and rgb[1] < 100)
-        what = "image %d" % i
-        need(pixels[0, 0] is None, what + ": badge corners are not transparent")
+        # Only opaque pixels show a status colour exactly, as the tests read it.
+        n = collections.Counter(p[:3] for p in pixels.values() if p[3] == 255)
+        reds = sum(1 for p in pixels.values() if p[3] > 0 and p[0] > 150 and p[1] < 100)
+        what = "image %d (%dx%d)" % (i, LAYOUT[name][i][0], LAYOUT[name][i][0])
+        need(pixels[0, 0][3] == 0, what + ": badge corners are not transparent")
         if name == "tandivorex.ico":
             need(n[BADGE_GREEN] > n[DARK_GREEN] >= 20,
                  what + ": needs a green badge with >= 20 dark-green handset pixels")
