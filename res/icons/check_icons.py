@@ -15,17 +15,20 @@ import struct
 import subprocess
 import sys
 import tempfile
+import zlib
 
 BADGE_GREEN = (46, 160, 67)
 DARK_GREEN = (10, 70, 25)
 RED = (220, 30, 30)
 GREY = (150, 150, 150)
 
-# (size, bits per pixel) of each image, in directory order.
+# (size, bits per pixel) of each image, in directory order: the original
+# frames, then those for scaled displays, with alpha, as PNGs.
+SCALED = [(20, 32), (24, 32), (32, 32), (48, 32)]
 LAYOUT = {
-    "tandivorex.ico": [(16, 24), (32, 8)],
-    "no_device.ico": [(16, 4)],
-    "no_phone.ico": [(16, 4)],
+    "tandivorex.ico": [(16, 24), (32, 8)] + SCALED,
+    "no_device.ico": [(16, 4)] + SCALED,
+    "no_phone.ico": [(16, 4)] + SCALED,
 }
 
 
@@ -42,8 +45,28 @@ def stride(width, bpp):
     return (width * bpp + 31) // 32 * 4
 
 
+def decode_png(png, size, what):
+    """{(x, y): (r, g, b, alpha)} of a PNG frame: 8-bit RGBA, rows unfiltered."""
+    need(png[:8] == b"\x89PNG\r\n\x1a\n", what + ": not a PNG")
+    chunks, at = {}, 8
+    while at < len(png):
+        n, kind = struct.unpack_from(">I4s", png, at)
+        body = png[at + 8:at + 8 + n]
+        need(struct.unpack_from(">I", png, at + 8 + n)[0] == zlib.crc32(kind + body),
+             "%s: PNG chunk %r fails its CRC" % (what, kind))
+        chunks[kind] = chunks.get(kind, b"") + body
+        at += 12 + n
+    need(chunks.get(b"IHDR") == struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0),
+         what + ": PNG header is not %dx%d 8-bit RGBA" % (size, size))
+    rows, line = zlib.decompress(chunks.get(b"IDAT", b"")), 1 + 4 * size
+    need(len(rows) == line * size and all(rows[y * line] == 0 for y in range(size)),
+         what + ": PNG rows are not %d unfiltered rows" % size)
+    return {(x, y): tuple(rows[y * line + 1 + 4 * x:y * line + 5 + 4 * x])
+            for y in range(size) for x in range(size)}
+
+
 def decode(data, layout):
-    """One {(x, y): (r, g, b) or None if transparent} per image."""
+    """One {(x, y): (r, g, b, alpha)} per image; alpha is 0 or 255 in bitmaps."""
     need(len(data) >= 6, "file too short for an icon header")
     need(struct.unpack_from("<HHH", data) == (0, 1, len(layout)),
          "header is not an icon with %d image(s)" % len(layout))
@@ -57,10 +80,15 @@ def decode(data, layout):
              "%s: directory entry says %dx%d, %d bpp" % (what, w, h, bits))
         need(ncol == (16 if bpp == 4 else 0), "%s: colorCount %d" % (what, ncol))
         need(offset == end, "%s: offset %d, expected %d" % (what, offset, end))
+        need(end + length <= len(data), "%s: bytesInRes %d runs past the file" % (what, length))
+        end = offset + length
+        if bpp == 32:
+            images.append(decode_png(data[offset:end], size, what))
+            continue
         quads = 4 << bpp if bpp <= 8 else 0
         xor_len, and_len = stride(size, bpp) * size, stride(size, 1) * size
-        need(length == 40 + quads + xor_len + and_len and end + length <= len(data),
-             "%s: bytesInRes %d does not fit the bitmap or the file" % (what, length))
+        need(length == 40 + quads + xor_len + and_len,
+             "%s: bytesInRes %d does not fit the bitmap" % (what, length))
         header = struct.unpack_from("<IiiHHI", data, offset)
         need(header == (40, size, 2 * size, 1, bpp, 0),
              "%s: BITMAPINFOHEADER %r" % (what, header))
@@ -81,19 +109,19 @@ def decode(data, layout):
                 transparent = data[mask + x // 8] >> (7 - x % 8) & 1
                 need(not transparent or rgb == (0, 0, 0),
                      "%s: transparent pixel (%d, %d) is not black" % (what, x, y))
-                pixels[x, y] = None if transparent else rgb
+                pixels[x, y] = rgb + (0 if transparent else 255,)
         images.append(pixels)
-        end = offset + length
     need(end == len(data), "%d stray bytes after the last image" % (len(data) - end))
     return images
 
 
 def check_colours(name, images):
     for i, pixels in enumerate(images):
-        n = collections.Counter(pixels.values())
-        reds = sum(c for rgb, c in n.items() if rgb and rgb[0] > 150 and rgb[1] < 100)
-        what = "image %d" % i
-        need(pixels[0, 0] is None, what + ": badge corners are not transparent")
+        # Only opaque pixels show a status colour exactly, as the tests read it.
+        n = collections.Counter(p[:3] for p in pixels.values() if p[3] == 255)
+        reds = sum(1 for p in pixels.values() if p[3] > 0 and p[0] > 150 and p[1] < 100)
+        what = "image %d (%dx%d)" % (i, LAYOUT[name][i][0], LAYOUT[name][i][0])
+        need(pixels[0, 0][3] == 0, what + ": badge corners are not transparent")
         if name == "tandivorex.ico":
             need(n[BADGE_GREEN] > n[DARK_GREEN] >= 20,
                  what + ": needs a green badge with >= 20 dark-green handset pixels")
@@ -121,7 +149,7 @@ def main(folder):
                 need(drawn, "draw_icons.py failed, cannot compare")
                 with open(os.path.join(fresh, name), "rb") as f:
                     need(f.read() == data, "stale: draw_icons.py now draws it differently")
-            except (Bad, OSError) as e:
+            except (Bad, OSError, struct.error, zlib.error) as e:
                 failures.append("%s: %s" % (name, e))
     for failure in failures:
         print("check_icons: " + failure, file=sys.stderr)

@@ -4,14 +4,16 @@
     python3 draw_icons.py OUTDIR
 
 writes OUTDIR/tandivorex.ico, OUTDIR/no_device.ico and OUTDIR/no_phone.ico.
-The pictures are kept as pixel grids so that a change to the artwork is a
-readable text diff, and the output depends on nothing but this file, so the
-committed icons can always be rebuilt and compared byte for byte.
+The 16- and 32-pixel pictures are kept as pixel grids so that a change to the
+artwork is a readable text diff; the frames for scaled displays are drawn from
+an outline of the same design. The output depends on nothing but this file, so
+the committed icons can always be rebuilt and compared byte for byte.
 """
 
 import os
 import struct
 import sys
+import zlib
 
 # Grid legend:
 #   .  outside the badge; transparent through the AND mask
@@ -86,6 +88,70 @@ GREY = (150, 150, 150)
 GREY_OUTLINE = (100, 100, 100)
 
 
+# The frames for displays scaled to 125 %, 150 % and 200 % (20, 24, 32 and 48
+# pixels), in 32-bit colour with alpha: the same badge and handset as GRID_32,
+# as shapes in its units, so each size gets smooth edges and no stretched
+# pixels. The badge is a rounded square (corner radius), the handset three
+# thick lines (points, half their width): earpiece, mouthpiece and handle.
+BADGE_RADIUS = 7
+HANDSET = [
+    ([(8.5, 8.5), (12, 8.5)], 3.25),
+    ([(23, 19.5), (23, 23)], 3.25),
+    ([(8.5, 8.5), (8.5, 17), (15, 23.5), (23, 23.5)], 2.5),
+]
+SAMPLES = 8  # per pixel and axis: the edges' coverage, hence their alpha
+
+
+def in_rounded_square(u, v, inset):
+    low, high, radius = inset, 32 - inset, BADGE_RADIUS - inset
+    du = max(low + radius - u, 0, u - high + radius)
+    dv = max(low + radius - v, 0, v - high + radius)
+    return low <= u <= high and low <= v <= high and du * du + dv * dv <= radius * radius
+
+
+def near_line(u, v, points, half_width):
+    for (ax, ay), (bx, by) in zip(points, points[1:]):
+        dx, dy = bx - ax, by - ay
+        t = min(1, max(0, ((u - ax) * dx + (v - ay) * dy) / (dx * dx + dy * dy)))
+        ex, ey = u - ax - t * dx, v - ay - t * dy
+        if ex * ex + ey * ey <= half_width * half_width:
+            return True
+    return False
+
+
+def draw(size, palette_of):
+    """Rows, top first, of (r, g, b, alpha): the design at this size. Pixels
+    wholly inside one part keep its exact colour; edges average their samples."""
+    scale = 32 / size
+    line = max(1, round(size / 24)) * scale  # the outline, whole pixels wide
+    rows = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            covered = []
+            for j in range(SAMPLES):
+                for i in range(SAMPLES):
+                    u = (x + (i + 0.5) / SAMPLES) * scale
+                    v = (y + (j + 0.5) / SAMPLES) * scale
+                    if not in_rounded_square(u, v, 0):
+                        continue
+                    if not in_rounded_square(u, v, line):
+                        part = "o"
+                    elif any(near_line(u, v, points, w) for points, w in HANDSET):
+                        part = "#"
+                    else:
+                        part = ":"
+                    covered.append(palette_of[part])
+            n = len(covered)
+            if n == 0:
+                row.append((0, 0, 0, 0))
+            else:
+                rgb = tuple((sum(c[k] for c in covered) + n // 2) // n for k in range(3))
+                row.append(rgb + ((255 * n + SAMPLES * SAMPLES // 2) // (SAMPLES * SAMPLES),))
+        rows.append(row)
+    return rows
+
+
 def colours(badge, outline, handset):
     edge = tuple((a + b) // 2 for a, b in zip(badge, handset))
     return {"o": outline, ":": badge, "#": handset, "+": edge}
@@ -93,11 +159,18 @@ def colours(badge, outline, handset):
 
 CONNECTED = colours(BADGE_GREEN, GREEN_OUTLINE, DARK_GREEN)
 
-# (grid, colours, bits per pixel) for each image, in directory order.
+NO_DEVICE = colours(BADGE_GREEN, GREEN_OUTLINE, RED)
+NO_PHONE = colours(GREY, GREY_OUTLINE, BADGE_GREEN)
+SCALED_SIZES = (20, 24, 32, 48)
+
+# (grid or size to draw at, colours, bits per pixel) for each image, in
+# directory order. The first frames are the original ones, unchanged, for
+# anything that relies on them.
 ICONS = {
-    "tandivorex.ico": [(GRID_16, CONNECTED, 24), (GRID_32, CONNECTED, 8)],
-    "no_device.ico": [(GRID_16, colours(BADGE_GREEN, GREEN_OUTLINE, RED), 4)],
-    "no_phone.ico": [(GRID_16, colours(GREY, GREY_OUTLINE, BADGE_GREEN), 4)],
+    "tandivorex.ico": [(GRID_16, CONNECTED, 24), (GRID_32, CONNECTED, 8)]
+    + [(size, CONNECTED, 32) for size in SCALED_SIZES],
+    "no_device.ico": [(GRID_16, NO_DEVICE, 4)] + [(size, NO_DEVICE, 32) for size in SCALED_SIZES],
+    "no_phone.ico": [(GRID_16, NO_PHONE, 4)] + [(size, NO_PHONE, 32) for size in SCALED_SIZES],
 }
 
 
@@ -106,7 +179,37 @@ def stride(width, bpp):
     return (width * bpp + 31) // 32 * 4
 
 
+def bitmap_header(size, bpp, image_bytes):
+    return struct.pack(
+        "<IiiHHIIiiII",
+        40,                     # biSize
+        size,                   # biWidth
+        size * 2,               # biHeight covers XOR and AND halves
+        1,                      # biPlanes
+        bpp,                    # biBitCount
+        0,                      # BI_RGB
+        image_bytes,            # biSizeImage
+        0, 0,                   # no preferred resolution
+        0, 0,                   # full palette, all colours important
+    )
+
+
+def encode_drawn(size, palette_of):
+    """The design at this size as a PNG, which Windows Vista and later read in
+    an icon: a twentieth of the bitmap's bytes, in an exe kept small."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    # Filter type 0 on each row: the pixels as they are.
+    pixels = b"".join(b"\0" + bytes(c for pixel in row for c in pixel) for row in draw(size, palette_of))
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)  # 8-bit RGBA, not interlaced
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+            + chunk(b"IDAT", zlib.compress(pixels, 9)) + chunk(b"IEND", b""))
+
+
 def encode_image(grid, palette_of, bpp):
+    if isinstance(grid, int):
+        return encode_drawn(grid, palette_of)
     rows = grid.split()
     size = len(rows)
     assert all(len(row) == size for row in rows), "grid must be square"
@@ -142,18 +245,7 @@ def encode_image(grid, palette_of, bpp):
         line = int(bits, 2).to_bytes(size // 8, "big")
         mask += line.ljust(stride(size, 1), b"\0")
 
-    header = struct.pack(
-        "<IiiHHIIiiII",
-        40,                     # biSize
-        size,                   # biWidth
-        size * 2,               # biHeight covers XOR and AND halves
-        1,                      # biPlanes
-        bpp,                    # biBitCount
-        0,                      # BI_RGB
-        len(xor) + len(mask),   # biSizeImage
-        0, 0,                   # no preferred resolution
-        0, 0,                   # full palette, all colours important
-    )
+    header = bitmap_header(size, bpp, len(xor) + len(mask))
     quads = b""
     if bpp <= 8:
         quads = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
@@ -165,7 +257,7 @@ def encode_ico(images):
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = len(out) + 16 * len(images)
     for (grid, _, bpp), blob in zip(images, blobs):
-        size = len(grid.split())
+        size = grid if isinstance(grid, int) else len(grid.split())
         colour_count = 1 << bpp if bpp < 8 else 0
         out += struct.pack("<BBBBHHII", size, size, colour_count, 0, 1, bpp,
                            len(blob), offset)

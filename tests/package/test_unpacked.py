@@ -1,0 +1,61 @@
+"""The 64-bit package as a person unpacks it: Tandivorex.exe, run from an empty
+folder holding the zip's files and the stand-in QVUSBTEL.dll from the
+simulator zip, starts, shows its status, finds the stand-in softphone, passes
+one key on and leaves by its tray menu's Exit."""
+
+import glob
+import os
+import shutil
+import sys
+import tempfile
+import unittest
+import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "lib"))
+from desktop import CONNECTED, NO_HANDSET, NO_ICON, NO_SOFTPHONE, Desktop, wait_for  # noqa: E402
+
+DIST = os.environ["TANDIVOREX_DIST"]
+ARTIFACTS = os.environ["TANDIVOREX_ARTIFACTS"]
+
+
+class Unpacked(unittest.TestCase):
+    def test_starts_connects_passes_a_key_and_leaves_by_exit(self):
+        zips = glob.glob(os.path.join(DIST, "Tandivorex-*-win64-test-only.zip"))
+        (simulator,) = [z for z in zips if "-simulator-" in z]
+        (program,) = set(zips) - {simulator}
+        top = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, top)
+        folder, sim_folder = os.path.join(top, "Tandivorex"), os.path.join(top, "simulator")
+        with zipfile.ZipFile(program) as p, zipfile.ZipFile(simulator) as s:
+            p.extractall(folder)
+            s.extractall(sim_folder)
+        shutil.copy(os.path.join(sim_folder, "QVUSBTEL.dll"), folder)
+        shutil.rmtree(ARTIFACTS, ignore_errors=True)
+        desk, sim = Desktop(folder, ARTIFACTS), Desktop(sim_folder, ARTIFACTS)
+
+        def stop():
+            sim.run("handset-sim.exe", "quit")
+            desk.stop_all()
+            sim.stop_all()
+            wait_for(lambda: desk.tray_status() == NO_ICON, 10)
+        self.addCleanup(stop)
+
+        sim.start("handset-sim.exe", "serve")
+        self.assertTrue(wait_for(lambda: sim.run("handset-sim.exe", "status")[0] == 0, 10))
+        proc = desk.start("Tandivorex.exe")
+        desk.wait_tray(NO_HANDSET, timeout=10, keep_as="no-handset")
+        sim.sim("plug")
+        desk.wait_tray(NO_SOFTPHONE)
+        _, log = sim.start_softphone()
+        desk.wait_tray(CONNECTED, keep_as="connected")
+        sim.sim("dial", "7")
+        self.assertTrue(wait_for(lambda: len(log.keys()) >= 2, 5), f"softphone got {log.keys()}")
+        self.assertEqual([("keydown", ord("7")), ("keyup", ord("7"))],
+                         [(kind, vk) for kind, vk, _, _ in log.keys()])
+        desk.choose(desk.open_tray_menu(), "Exit")
+        proc.wait(timeout=10)
+        desk.wait_tray(NO_ICON, keep_as="exited")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
