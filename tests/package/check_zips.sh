@@ -29,6 +29,6 @@ check() { # ZIP FILE...
 }
 
 check "$name-win32.zip" Tandivorex.exe phonestate.exe README.txt LICENSE.txt
-check "$name-simulator-win32.zip" handset-sim.exe QVUSBTEL.dll softphone.exe README.txt LICENSE.txt
+check "$name-simulator-win32.zip" handset-sim.exe handset-panel.exe QVUSBTEL.dll softphone.exe README.txt LICENSE.txt
 [ $failures -eq 0 ] && echo "checked $name-win32.zip and $name-simulator-win32.zip"
 exit $((failures > 0))
