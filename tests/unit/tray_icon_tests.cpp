@@ -212,9 +212,16 @@ TEST(TrayPicture, IsTheNativeFrameOfTheSizeTheTrayAsksFor)
         HRSRC hGroup = ::FindResourceA(hModule, MAKEINTRESOURCEA(nId), RT_GROUP_ICON);
         auto pDir = static_cast<PBYTE>(::LockResource(::LoadResource(hModule, hGroup)));
         int nFrame = ::LookupIconIdFromDirectoryEx(pDir, TRUE, 24, 24, LR_DEFAULTCOLOR);
+        // The group's entries (14 bytes each, after 6) give each frame's width.
+        int nWidth = 0;
+        for (WORD i = 0; i < *reinterpret_cast<WORD*>(pDir + 4); ++i) {
+            const BYTE* pEntry = pDir + 6 + 14 * i;
+            if (*reinterpret_cast<const WORD*>(pEntry + 12) == nFrame)
+                nWidth = pEntry[0];
+        }
+        ASSERT_EQ(24, nWidth) << "no 24-pixel frame";
         HRSRC hFrame = ::FindResourceA(hModule, MAKEINTRESOURCEA(nFrame), RT_ICON);
         auto pFrame = static_cast<PBYTE>(::LockResource(::LoadResource(hModule, hFrame)));
-        ASSERT_EQ(24, reinterpret_cast<BITMAPINFOHEADER*>(pFrame)->biWidth) << "no 24-pixel frame";
         HICON hNative = ::CreateIconFromResourceEx(pFrame, ::SizeofResource(hModule, hFrame), TRUE, 0x00030000, 24, 24, 0);
         EXPECT_EQ(Pixels(hNative, 24), Pixels(LoadTrayPicture(nId), 24));
         ::DestroyIcon(hNative);
