@@ -43,8 +43,9 @@ REG
     if [ -n "${WINE_SESSION_CRASH_DEBUGGER:-}" ]; then
         # Wine starts it for an unhandled exception on any thread; it ends the
         # process with a failing code where winedbg may leave 0.
-        local debugger
-        debugger=$(winepath -w "$WINE_SESSION_CRASH_DEBUGGER" 2>/dev/null | sed 's/\\/\\\\/g')
+        # Its Windows path through drive Z:, each separator doubled for the
+        # .reg file (no winepath here: a failed one would end the caller).
+        local debugger=Z:${WINE_SESSION_CRASH_DEBUGGER//\//\\\\}
         cat >>"$reg" <<REG
 
 [HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]
@@ -52,7 +53,8 @@ REG
 "Auto"="1"
 REG
     fi
-    wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+    wine regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1 ||
+        { echo "wine-session: the settings could not be written to $prefix" >&2; return 1; }
     rm -f "$reg"
     wineserver -w
     # A persistent server for the whole run; it goes with wine_session_stop.
