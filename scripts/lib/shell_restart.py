@@ -47,8 +47,8 @@ def main(bin_dir, artifacts):
             env = dict(os.environ, WINEDEBUG="err+all,+explorer")
             shell = subprocess.Popen(["wine", "explorer.exe", f"/desktop=Default,{DESKTOP_SIZE}"],
                                      stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, env=env)
-            # Wine's shell does not broadcast "TaskbarCreated": the icon can
-            # only come back if it does, so a tray left empty is reported, not waited out.
+            # Wine's shell never broadcasts "TaskbarCreated", so even a shell
+            # that came back would show no icon; a shell that ended ends the wait.
             wait_for(lambda: desk.tray_status() == NO_SOFTPHONE or shell.poll() is not None, 15)
         desk.screenshot("3-after")
         status = "still running" if shell.poll() is None else f"ended with {shell.returncode}"
