@@ -13,7 +13,7 @@ import subprocess
 import sys
 import time
 
-from desktop import Desktop, SoftphoneLog, wait_for
+from desktop import Desktop, SoftphoneLog, wait_for, wine_pids
 
 FULL = {"cpu_seconds": 60, "rounds": 10, "pairs": 50, "cycles": 200, "lifecycles": 10,
         "phonestate_seconds": 5}
@@ -104,24 +104,6 @@ def memory_kb(pid):
             if name in ("VmRSS", "RssAnon"):
                 fields[name] = int(value.split()[0])
     return fields
-
-
-def program_pids(prefix):
-    """The Linux processes running Tandivorex.exe in this Wine prefix."""
-    pids = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open(f"/proc/{entry}/comm") as f:
-                if f.read().strip() != "Tandivorex.exe":
-                    continue
-            with open(f"/proc/{entry}/environ", "rb") as f:
-                if f"WINEPREFIX={prefix}".encode() in f.read().split(b"\0"):
-                    pids.append(int(entry))
-        except OSError:
-            pass
-    return pids
 
 
 def fields(output):
@@ -229,7 +211,7 @@ class Bench:
         self.say("Tandivorex starts; the handset is unplugged")
         self.program = self.desk.start("Tandivorex.exe")
         prefix = os.environ["WINEPREFIX"]
-        found = wait_for(lambda: program_pids(prefix), 10)
+        found = wait_for(lambda: wine_pids(prefix, "Tandivorex.exe"), 10)
         if len(found) != 1:
             raise RuntimeError(f"expected one Tandivorex.exe process, found {len(found)}")
         self.pid = found[0]

@@ -43,6 +43,24 @@ def wait_for(condition, timeout, interval=0.2):
         time.sleep(interval)
 
 
+def wine_pids(prefix, name):
+    """The Linux processes running the Windows program name in this Wine prefix."""
+    pids = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/comm") as f:
+                if f.read().strip() != name:
+                    continue
+            with open(f"/proc/{entry}/environ", "rb") as f:
+                if f"WINEPREFIX={prefix}".encode() in f.read().split(b"\0"):
+                    pids.append(int(entry))
+        except OSError:
+            pass  # ended while we looked
+    return pids
+
+
 class Screenshot:
     """The Wine desktop's pixels, as RGB triples."""
 

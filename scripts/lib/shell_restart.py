@@ -6,23 +6,14 @@ import signal
 import subprocess
 import sys
 
-from desktop import NO_SOFTPHONE, Desktop, wait_for
+from desktop import NO_SOFTPHONE, Desktop, wait_for, wine_pids
 
 DESKTOP_SIZE = "1024x768"
 
 
-def shell_pid():
-    """The explorer.exe owning this prefix's desktop, as a Linux process id."""
-    mine = b"WINEPREFIX=" + os.environ["WINEPREFIX"].encode()
-    found = subprocess.run(["pgrep", "-f", "explorer.exe /desktop"], capture_output=True, text=True)
-    for pid in found.stdout.split():
-        try:
-            with open(f"/proc/{pid}/environ", "rb") as f:
-                if mine in f.read().split(b"\0"):
-                    return int(pid)
-        except OSError:
-            pass  # gone since pgrep saw it
-    return None
+def shell_pids():
+    """The explorer.exe owning this prefix's desktop (its only one), as Linux processes."""
+    return wine_pids(os.environ["WINEPREFIX"], "explorer.exe")
 
 
 def main(bin_dir, artifacts):
@@ -36,8 +27,9 @@ def main(bin_dir, artifacts):
         print(f"before: the tray shows '{NO_SOFTPHONE}'")
 
         # Killed, as a crashed Explorer is on Windows.
-        os.kill(shell_pid(), signal.SIGKILL)
-        gone = wait_for(lambda: desk.desktop_window() is None and shell_pid() is None, 10)
+        for pid in shell_pids():
+            os.kill(pid, signal.SIGKILL)
+        gone = wait_for(lambda: desk.desktop_window() is None and not shell_pids(), 10)
         desk.screenshot("2-shell-ended")
         print(f"the shell ended: {'yes' if gone else 'no'}; "
               f"Tandivorex running: {'yes' if program.poll() is None else 'no'}")
