@@ -8,15 +8,12 @@ import sys
 
 from desktop import NO_SOFTPHONE, Desktop, wait_for, wine_pids
 
-DESKTOP_SIZE = "1024x768"
-
-
 def shell_pids():
     """The explorer.exe owning this prefix's desktop (its only one), as Linux processes."""
     return wine_pids(os.environ["WINEPREFIX"], "explorer.exe")
 
 
-def main(bin_dir, artifacts):
+def main(bin_dir, artifacts, desktop_size):
     desk = Desktop(bin_dir, artifacts)
     try:
         desk.start("handset-sim.exe", "serve")
@@ -37,7 +34,7 @@ def main(bin_dir, artifacts):
         log_path = os.path.join(artifacts, "explorer-again.log")
         with open(log_path, "w") as log:
             env = dict(os.environ, WINEDEBUG="err+all,+explorer")
-            shell = subprocess.Popen(["wine", "explorer.exe", f"/desktop=Default,{DESKTOP_SIZE}"],
+            shell = subprocess.Popen(["wine", "explorer.exe", f"/desktop=Default,{desktop_size}"],
                                      stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, env=env)
             # Wine's shell never broadcasts "TaskbarCreated", so even a shell
             # that came back would show no icon; a shell that ended ends the wait.
@@ -58,4 +55,4 @@ def main(bin_dir, artifacts):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1], sys.argv[2]))
+    sys.exit(main(*sys.argv[1:4]))
