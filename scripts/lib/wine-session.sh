@@ -42,13 +42,18 @@ REGEDIT4
 REG
     if [ -n "${WINE_SESSION_CRASH_DEBUGGER:-}" ]; then
         # Wine starts it for an unhandled exception on any thread; it ends the
-        # process with a failing code where winedbg may leave 0.
+        # process with a failing code where winedbg may leave 0. A 32-bit
+        # process reads its own view of the key, Wow6432Node.
         # Its Windows path through drive Z:, each separator doubled for the
         # .reg file (no winepath here: a failed one would end the caller).
         local debugger=Z:${WINE_SESSION_CRASH_DEBUGGER//\//\\\\}
         cat >>"$reg" <<REG
 
 [HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]
+"Debugger"="\\"$debugger\\" %ld %ld"
+"Auto"="1"
+
+[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]
 "Debugger"="\\"$debugger\\" %ld %ld"
 "Auto"="1"
 REG

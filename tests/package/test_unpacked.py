@@ -1,7 +1,8 @@
-"""The 64-bit package as a person unpacks it: Tandivorex.exe, run from an empty
-folder holding the zip's files and the stand-in QVUSBTEL.dll from the
-simulator zip, starts, shows its status, finds the stand-in softphone, passes
-one key on and leaves by its tray menu's Exit."""
+"""A build's package as a person unpacks it (for win32, the download itself):
+Tandivorex.exe, run from an empty folder holding the zip's files and the
+stand-in QVUSBTEL.dll of the same build's simulator zip, starts, shows its
+status, finds the stand-in softphone, passes one key on and leaves by its tray
+menu's Exit."""
 
 import glob
 import os
@@ -16,11 +17,13 @@ from desktop import CONNECTED, NO_HANDSET, NO_ICON, NO_SOFTPHONE, Desktop, wait_
 
 DIST = os.environ["TANDIVOREX_DIST"]
 ARTIFACTS = os.environ["TANDIVOREX_ARTIFACTS"]
+# The zips' names end in the build's tag; only win32 is for users.
+TAG = {"win32": "win32", "win64": "win64-test-only"}[os.environ["TANDIVOREX_BUILD"]]
 
 
 class Unpacked(unittest.TestCase):
     def test_starts_connects_passes_a_key_and_leaves_by_exit(self):
-        zips = glob.glob(os.path.join(DIST, "Tandivorex-*-win64-test-only.zip"))
+        zips = glob.glob(os.path.join(DIST, f"Tandivorex-*-{TAG}.zip"))
         (simulator,) = [z for z in zips if "-simulator-" in z]
         (program,) = set(zips) - {simulator}
         top = tempfile.mkdtemp()
