@@ -27,6 +27,7 @@ CTandivorexDlg::CTandivorexDlg(CWnd* pParent)
     , m_tray()
     , m_hPhoneWnd(nullptr)
     , m_hIcon(LoadAppIcon(IDR_MAINFRAME))
+    , m_pfnForegroundWindow(::GetForegroundWindow)
 {
     // A path that filled the whole buffer may be cut short (and, on old
     // systems, unterminated): keep none rather than a wrong one.

@@ -20,6 +20,8 @@ const int KEYSET_LAST = 398;
 // Both key messages carry this one LPARAM, as the softphone has always seen it.
 const LPARAM KEY_LPARAM = 0x0001C001;
 const DWORD KEY_HOLD_MS = 100;
+// How long the softphone may take to answer before it is not activated.
+const UINT ANSWER_MS = 250;
 
 // Handset key code (low byte of an event 11) to virtual key; 0 presses nothing.
 UINT VirtualKeyFromHandsetKey(BYTE code)
@@ -99,9 +101,9 @@ void CKeyBridge::HandleEvent(UINT type, int value)
     case EVENT_ESCAPE:
         if (m_bForward) {
             PressKey(VK_ESCAPE);
-        } else {
-            ::ShowWindow(m_hTarget, SW_HIDE);
-            ::UpdateWindow(m_hTarget);
+        } else if (m_hTarget != nullptr) {
+            // Asynchronous, as in BringToFront: a hung softphone must not stop us.
+            ::ShowWindowAsync(m_hTarget, SW_HIDE);
         }
         break;
     case EVENT_FORWARD_ON:
@@ -134,11 +136,23 @@ void CKeyBridge::BringToFront(HWND hWnd)
     // change nothing on screen and only delay the key.
     if (hWnd == ::GetForegroundWindow() && ::IsWindowVisible(hWnd) && !::IsIconic(hWnd))
         return;
-    ::ShowWindow(hWnd, ::IsIconic(hWnd) ? SW_RESTORE : SW_SHOW);
-    ::UpdateWindow(hWnd);
+    // A window whose thread has stopped reading its queue cannot be activated,
+    // and trying would stop ours too: with the two threads' input attached,
+    // activating it waits for it. Windows calls a window hung only after five
+    // seconds, so one that does not answer at once is left alone as well.
+    // Its keys are posted all the same and wait in its queue.
+    DWORD_PTR dwIgnored = 0;
+    if (::IsHungAppWindow(hWnd) ||
+        !::SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, ANSWER_MS, &dwIgnored))
+        return;
+    // ShowWindow on another thread's window waits until that thread has done
+    // it, and UpdateWindow has it paint while we wait: the window's own thread
+    // shows and paints it when it next reads its queue.
+    ::ShowWindowAsync(hWnd, ::IsIconic(hWnd) ? SW_RESTORE : SW_SHOW);
 
     // A background program may not take the foreground for another window
-    // unless the two threads share input state for the moment.
+    // unless the two threads share input state for the moment. Windows may
+    // still refuse; nothing here depends on it having worked.
     DWORD dwTargetThread = ::GetWindowThreadProcessId(hWnd, nullptr);
     DWORD dwOwnThread = ::GetCurrentThreadId();
     ::AttachThreadInput(dwOwnThread, dwTargetThread, TRUE);

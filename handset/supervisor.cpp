@@ -20,7 +20,7 @@ void CTandivorexDlg::OnTimer(UINT_PTR nIDEvent)
         if (!m_bDeviceOpen)
             m_tray.ShowStatus(STATUS_NO_DEVICE);
         else
-            m_tray.ShowStatus(m_bPhoneKnown ? STATUS_CONNECTED : STATUS_NO_PHONE);
+            m_tray.ShowStatus(IsPhoneRecorded() ? STATUS_CONNECTED : STATUS_NO_PHONE);
     } else if (nIDEvent == TIMER_FIND_PHONE && m_bDeviceOpen) {
         HWND hWnd = ::FindWindowA(SOFTPHONE_CLASS, SOFTPHONE_TITLE);
         if (hWnd == nullptr) {
@@ -28,7 +28,7 @@ void CTandivorexDlg::OnTimer(UINT_PTR nIDEvent)
             m_hPhoneWnd = nullptr;
             m_bPhoneKnown = 0;
             m_tray.ShowStatus(STATUS_NO_PHONE);
-        } else if (m_hPhoneWnd == nullptr) {
+        } else if (!IsPhoneRecorded()) {
             m_hPhoneWnd = hWnd;
             m_bPhoneKnown = 1;
             m_bridge.m_nState = KEY_STATE_NONE;
@@ -36,13 +36,30 @@ void CTandivorexDlg::OnTimer(UINT_PTR nIDEvent)
             m_tray.ShowStatus(STATUS_CONNECTED);
         } else if (hWnd != m_hPhoneWnd) {
             // Another window of the same kind is in front of ours: bring it up
-            // and dismiss it with Escape, every tick while it stays first.
+            // and dismiss it with Escape, every tick while it stays first. The
+            // Escape is typed into whatever window is in front, so only when
+            // that is the other window: Windows often refuses a background
+            // program the foreground, and the user's own program would get it.
             m_bridge.BringToFront(hWnd);
-            ::keybd_event(VK_ESCAPE, 0, 0, 0);
-            ::keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+            if (m_pfnForegroundWindow() == hWnd) {
+                ::keybd_event(VK_ESCAPE, 0, 0, 0);
+                ::keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+            }
         }
     }
     Default();
+}
+
+BOOL CTandivorexDlg::IsPhoneRecorded()
+{
+    // A recorded window that has gone counts as none, so that a softphone
+    // started again, even while the handset was out (when nobody looks),
+    // is found afresh rather than taken for a second window.
+    if (m_hPhoneWnd != nullptr && !::IsWindow(m_hPhoneWnd)) {
+        m_hPhoneWnd = nullptr;
+        m_bPhoneKnown = 0;
+    }
+    return m_hPhoneWnd != nullptr;
 }
 
 LRESULT CTandivorexDlg::OnHandsetEvent(WPARAM wParam, LPARAM lParam)

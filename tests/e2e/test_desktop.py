@@ -7,6 +7,7 @@ import os
 import shutil
 import subprocess
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "lib"))
@@ -63,6 +64,26 @@ class Program(unittest.TestCase):
         self.desk.sim("unplug")
         self.desk.wait_tray(NO_HANDSET, keep_as="unplugged")
         self.assertIn(CLOSE, self.desk.sim_commands(), "the program closes the lost device")
+
+    def test_a_softphone_started_again_while_the_handset_was_out_gets_the_keys(self):
+        self.desk.wait_tray(NO_HANDSET)
+        self.desk.sim("plug")
+        first, log = self.desk.start_softphone()
+        self.desk.wait_tray(CONNECTED)
+        self.desk.sim("dial", "1")
+        self.assertTrue(wait_for(lambda: len(log.keys()) >= 2, 5), log.keys())
+
+        self.desk.sim("unplug")
+        self.desk.wait_tray(NO_HANDSET)
+        first.terminate()
+        first.wait(timeout=10)
+        _, log = self.desk.start_softphone()
+        self.desk.sim("plug")
+        self.desk.wait_tray(CONNECTED, keep_as="second-softphone")
+        self.desk.sim("dial", "7")
+        self.assertTrue(wait_for(lambda: len(log.keys()) >= 2, 5), f"the new softphone got {log.keys()}")
+        time.sleep(1.5)  # a tick or two more, which would each have typed an Escape into it
+        self.assertEqual([("keydown", ord("7")), ("keyup", ord("7"))], [(kind, vk) for kind, vk, _, _ in log.keys()])
 
     def test_tray_menu_autorun_about_and_exit(self):
         self.desk.wait_tray(NO_HANDSET)

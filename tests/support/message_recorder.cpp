@@ -8,6 +8,8 @@ namespace {
 
 // Private marker: posted last, so its arrival means all earlier posts arrived.
 const UINT WM_RECORDER_MARKER = WM_APP + 0x3F0;
+// Makes the window's thread wait, without reading its queue, until resumed.
+const UINT WM_RECORDER_HANG = WM_APP + 0x3F2;
 
 bool IsKeyMessage(UINT uMsg)
 {
@@ -39,6 +41,7 @@ CMessageRecorder::CMessageRecorder(const char* pszClass, const char* pszTitle)
     , m_hThread(nullptr)
     , m_hReady(::CreateEventA(nullptr, FALSE, FALSE, nullptr))
     , m_hMarkerSeen(::CreateEventA(nullptr, FALSE, FALSE, nullptr))
+    , m_hResume(::CreateEventA(nullptr, TRUE, FALSE, nullptr))
 {
     ::InitializeCriticalSection(&m_cs);
     m_hThread = ::CreateThread(nullptr, 0, &CMessageRecorder::ThreadProc, this, 0, nullptr);
@@ -47,12 +50,14 @@ CMessageRecorder::CMessageRecorder(const char* pszClass, const char* pszTitle)
 
 CMessageRecorder::~CMessageRecorder()
 {
+    Resume();
     if (m_hWnd != nullptr)
         ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
     ::WaitForSingleObject(m_hThread, 10000);
     ::CloseHandle(m_hThread);
     ::CloseHandle(m_hReady);
     ::CloseHandle(m_hMarkerSeen);
+    ::CloseHandle(m_hResume);
     ::DeleteCriticalSection(&m_cs);
 }
 
@@ -88,6 +93,11 @@ LRESULT CALLBACK CMessageRecorder::WindowProc(HWND hWnd, UINT uMsg, WPARAM wPara
             ::SetEvent(pThis->m_hMarkerSeen);
             return 0;
         }
+        if (uMsg == WM_RECORDER_HANG) {
+            ::SetEvent(pThis->m_hMarkerSeen);
+            ::WaitForSingleObject(pThis->m_hResume, INFINITE);
+            return 0;
+        }
         if (IsKeyMessage(uMsg))
             pThis->Record(uMsg, wParam, lParam);
     }
@@ -107,6 +117,18 @@ void CMessageRecorder::Flush()
 {
     ::PostMessageA(m_hWnd, WM_RECORDER_MARKER, 0, 0);
     ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(m_hMarkerSeen, 5000)) << "recorder marker lost";
+}
+
+void CMessageRecorder::Hang()
+{
+    ::ResetEvent(m_hResume);
+    ::PostMessageA(m_hWnd, WM_RECORDER_HANG, 0, 0);
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(m_hMarkerSeen, 5000)) << "the recorder did not stop";
+}
+
+void CMessageRecorder::Resume()
+{
+    ::SetEvent(m_hResume);
 }
 
 std::vector<RecordedMessage> CMessageRecorder::Take()

@@ -36,6 +36,10 @@ public:
     void Flush();
     // The key messages recorded so far, cleared afterwards.
     std::vector<RecordedMessage> Take();
+    // The window's thread stops reading its queue, as a hung program's does,
+    // until Resume.
+    void Hang();
+    void Resume();
 
 private:
     static DWORD WINAPI ThreadProc(LPVOID pParam);
@@ -48,6 +52,7 @@ private:
     HANDLE m_hThread;
     HANDLE m_hReady;
     HANDLE m_hMarkerSeen;
+    HANDLE m_hResume;
     CRITICAL_SECTION m_cs;
     std::vector<RecordedMessage> m_messages;
 };

@@ -6,13 +6,14 @@ const UINT WM_MARKER = WM_APP + 0x3F1;
 
 } // namespace
 
-CHostThread::CHostThread()
+CHostThread::CHostThread(Ticks ticks)
     : m_pDlg(nullptr)
     , m_hWnd(nullptr)
     , m_hSink(nullptr)
     , m_hThread(nullptr)
     , m_hMarker(::CreateEventA(nullptr, FALSE, FALSE, nullptr))
     , m_nResult(0)
+    , m_ticks(ticks)
 {
     m_hThread = ::CreateThread(nullptr, 0, &CHostThread::ThreadProc, this, 0, nullptr);
     // The first marker was posted before DoModal, so it is handled by the
@@ -49,17 +50,37 @@ LRESULT CALLBACK CHostThread::SinkProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPAR
 {
     if (uMsg == WM_MARKER) {
         auto pThis = reinterpret_cast<CHostThread*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+        // The first marker comes right after the host's initialisation, long
+        // before a timer's first tick; timers are killed by their own thread.
+        if (pThis->m_ticks == MANUAL_TICKS && pThis->m_pDlg != nullptr && pThis->m_pDlg->m_hWnd != nullptr) {
+            ::KillTimer(pThis->m_pDlg->m_hWnd, TIMER_OPEN_DEVICE);
+            ::KillTimer(pThis->m_pDlg->m_hWnd, TIMER_FIND_PHONE);
+        }
         ::SetEvent(pThis->m_hMarker);
         return 0;
     }
     return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
-void CHostThread::Sync()
+bool CHostThread::Sync(DWORD dwTimeoutMs)
 {
     // Posted messages of one thread are retrieved in order, whatever window.
     ::PostMessageA(m_hSink, WM_MARKER, 0, 0);
-    ::WaitForSingleObject(m_hMarker, 10000);
+    return ::WaitForSingleObject(m_hMarker, dwTimeoutMs) == WAIT_OBJECT_0;
+}
+
+void CHostThread::Tick(UINT_PTR nIDEvent)
+{
+    // Posted, not sent: a tick comes after the events already queued, as a
+    // real one does.
+    ::PostMessageA(m_hWnd, WM_TIMER, nIDEvent, 0);
+    Sync();
+}
+
+void CHostThread::TickBoth()
+{
+    Tick(TIMER_OPEN_DEVICE);
+    Tick(TIMER_FIND_PHONE);
 }
 
 INT_PTR CHostThread::Stop(WPARAM nCommand)

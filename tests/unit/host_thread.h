@@ -6,15 +6,23 @@
 // while the test thread drives and watches it.
 class CHostThread {
 public:
-    CHostThread();
+    // The timers' period is what one test checks; every other test sends the
+    // ticks itself (Tick), so that it waits for no second to pass.
+    enum Ticks { MANUAL_TICKS, TIMER_TICKS };
+    explicit CHostThread(Ticks ticks = MANUAL_TICKS);
     ~CHostThread();
     CHostThread(const CHostThread&) = delete;
     CHostThread& operator=(const CHostThread&) = delete;
 
     CTandivorexDlg& Dlg() { return *m_pDlg; }
     HWND Window() const { return m_hWnd; }
-    // Returns once the host's loop has handled everything posted before.
-    void Sync();
+    // Returns once the host's loop has handled everything posted before;
+    // false if it has not within the time.
+    bool Sync(DWORD dwTimeoutMs = 10000);
+    // One tick of a timer, handled before this returns.
+    void Tick(UINT_PTR nIDEvent);
+    // A tick of each timer, in the order they were set.
+    void TickBoth();
     // Ends the modal loop by the given command and waits for the thread.
     INT_PTR Stop(WPARAM nCommand = IDCANCEL);
     // Waits for the modal loop to end by itself.
@@ -30,4 +38,5 @@ private:
     HANDLE m_hThread;
     HANDLE m_hMarker;
     INT_PTR m_nResult;
+    Ticks m_ticks;
 };

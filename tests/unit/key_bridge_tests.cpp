@@ -103,6 +103,7 @@ TEST_F(KeyBridgeTest, ActivationRestoresAMinimisedTarget)
 {
     ::ShowWindow(m_target.Window(), SW_MINIMIZE);
     m_bridge.HandleEvent(12, 0);
+    m_target.Flush(); // the window's own thread restores it
     EXPECT_FALSE(::IsIconic(m_target.Window()));
     EXPECT_EQ(m_target.Window(), ::GetForegroundWindow());
     ExpectPresses({}, "event 12 presses nothing");
@@ -119,6 +120,7 @@ TEST_F(KeyBridgeTest, ForwardingDecidesBetweenEscapeAndHiding)
     m_bridge.HandleEvent(EVENT_KEY, 0x85);
     EXPECT_EQ(m_other.Window(), ::GetForegroundWindow()) << "forwarding off must not activate";
     m_bridge.HandleEvent(13, 0);
+    m_target.Flush(); // the window's own thread hides it
     EXPECT_FALSE(::IsWindowVisible(m_target.Window()));
     ExpectPresses({}, "no keys while forwarding is off");
 
