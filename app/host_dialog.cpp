@@ -14,6 +14,21 @@ HICON LoadAppIcon(UINT nID)
 // restarts; registered messages cannot be constants.
 const UINT WM_TASKBARCREATED = ::RegisterWindowMessageA("TaskbarCreated");
 
+#ifndef MSGFLT_ALLOW
+#define MSGFLT_ALLOW 1
+#endif
+
+// Run elevated, the host hears nothing from programs of a lower integrity
+// level (the shell among them) unless it lets each message through. Windows 7
+// and later only, so looked up rather than imported: older systems still start.
+void AllowFromLowerIntegrity(HWND hWnd, UINT uMsg)
+{
+    typedef BOOL(WINAPI * PFN_CHANGE_FILTER)(HWND, UINT, DWORD, void*);
+    FARPROC pfn = ::GetProcAddress(::GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
+    if (pfn != nullptr && uMsg != 0)
+        reinterpret_cast<PFN_CHANGE_FILTER>(reinterpret_cast<void (*)()>(pfn))(hWnd, uMsg, MSGFLT_ALLOW, nullptr);
+}
+
 } // namespace
 
 CTandivorexDlg::CTandivorexDlg(CWnd* pParent)
@@ -59,6 +74,8 @@ BOOL CTandivorexDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     RegisterHandsetHost(this, m_hWnd);
+    AllowFromLowerIntegrity(m_hWnd, WM_TASKBARCREATED);
+    AllowFromLowerIntegrity(m_hWnd, WM_PHONE_STATE);
 
     m_tray.Add(m_hWnd, WM_TRAY_NOTIFY, m_hIcon, "Tandivorex", TRAY_ICON_ID);
     m_tray.ShowStatus(STATUS_NO_DEVICE);

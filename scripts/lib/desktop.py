@@ -223,14 +223,23 @@ class Desktop:
     def exe(self, name):
         return os.path.join(self.bin_dir, name)
 
-    def start(self, name, *args):
-        """Starts a Windows program that keeps running; its output goes to a log."""
+    def start(self, name, *args, wine_debug=None):
+        """Starts a Windows program that keeps running; its output, with Wine's
+        messages of the channels in wine_debug, goes to a log (output())."""
         log = open(os.path.join(self.artifacts, f"{name}.{len(self.processes)}.log"), "w")
+        env = dict(os.environ, WINEDEBUG=wine_debug) if wine_debug else None
         # Wine's own helpers inherit our descriptors: never give them a pipe.
         proc = subprocess.Popen(["wine", self.exe(name), *args], stdin=subprocess.DEVNULL,
-                                stdout=log, stderr=subprocess.STDOUT)
+                                stdout=log, stderr=subprocess.STDOUT, env=env)
         self.processes.append((proc, log))
         return proc
+
+    def output(self, proc):
+        """What a program started here has written so far."""
+        (log,) = [log for p, log in self.processes if p is proc]
+        log.flush()
+        with open(log.name, errors="replace") as f:
+            return f.read()
 
     def run(self, name, *args, timeout=30):
         """Runs a Windows command line program to its end: (exit code, output)."""

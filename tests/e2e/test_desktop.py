@@ -4,6 +4,7 @@ the tray read from screenshots (kept under the artefacts folder), the menu
 opened and chosen from by real clicks."""
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -20,6 +21,7 @@ ARTIFACTS = os.environ["TANDIVOREX_ARTIFACTS"]
 CLOSE = 0xFFFF
 KEY_LPARAM = 0x0001C001
 VK_RETURN = 0x0D
+WM_PHONE_STATE = 0x0466
 HKCU_RUN = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 AUTORUN = 1
 
@@ -32,7 +34,9 @@ class Program(unittest.TestCase):
         self.desk.wine("reg", "delete", HKCU_RUN, "/v", "Tandivorex", "/f")
         self.desk.start("handset-sim.exe", "serve")
         self.assertTrue(wait_for(lambda: self.desk.run("handset-sim.exe", "status")[0] == 0, 10))
-        self.program = self.desk.start("Tandivorex.exe")
+        # Wine's ChangeWindowMessageFilterEx does nothing but say it was
+        # called, on this channel.
+        self.program = self.desk.start("Tandivorex.exe", wine_debug="-all,fixme+msg")
 
     def tearDown(self):
         self.desk.run("handset-sim.exe", "quit")
@@ -84,6 +88,18 @@ class Program(unittest.TestCase):
         self.assertTrue(wait_for(lambda: len(log.keys()) >= 2, 5), f"the new softphone got {log.keys()}")
         time.sleep(1.5)  # a tick or two more, which would each have typed an Escape into it
         self.assertEqual([("keydown", ord("7")), ("keyup", ord("7"))], [(kind, vk) for kind, vk, _, _ in log.keys()])
+
+    def test_lets_the_shell_and_phone_states_through_to_an_elevated_copy(self):
+        self.desk.wait_tray(NO_HANDSET)
+        # fixme:msg:ChangeWindowMessageFilterEx HWND MESSAGE ACTION INFO, in hex
+        calls = re.findall(r"ChangeWindowMessageFilterEx (\w+) (\w+) (\w+) (\w+)", self.desk.output(self.program))
+        windows = {int(hwnd, 16) for hwnd, _, _, _ in calls}
+        messages = sorted(int(message, 16) for _, message, _, _ in calls)
+        self.assertEqual(1, len(windows), f"not one window: {calls}")
+        self.assertEqual(2, len(messages), f"not two messages: {calls}")
+        self.assertEqual(WM_PHONE_STATE, messages[0])
+        self.assertTrue(0xC000 <= messages[1] <= 0xFFFF, "the other is not a registered message (TaskbarCreated)")
+        self.assertEqual({1}, {int(action, 16) for _, _, action, _ in calls}, "not MSGFLT_ALLOW")
 
     def test_tray_menu_autorun_about_and_exit(self):
         self.desk.wait_tray(NO_HANDSET)
