@@ -12,6 +12,18 @@ namespace {
 
 const char RUN_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char AUTORUN_VALUE[] = "Tandivorex";
+// Where Task Manager and Settings switch a Run entry off without deleting it:
+// a binary value of the same name whose first byte has its lowest bit set.
+const char STARTUP_APPROVED_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+
+BOOL IsStartupDisabled()
+{
+    CRegistryKey key(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY);
+    BYTE approval[12] = {};
+    DWORD dwType = REG_NONE;
+    return key.ReadValue(AUTORUN_VALUE, &dwType, approval, sizeof approval) && dwType == REG_BINARY &&
+           (approval[0] & 1) != 0;
+}
 
 } // namespace
 
@@ -33,7 +45,8 @@ void CTandivorexDlg::LoadAutoRun()
     }
     if (!key.ReadValue(AUTORUN_VALUE, nullptr, pData, cbData))
         pData[0] = 0; // a failed read leaves the buffer undefined
-    m_bAutoRun = pData[0] != 0;
+    // Windows will not start a value that the user switched off: no check.
+    m_bAutoRun = pData[0] != 0 && !IsStartupDisabled();
     if (pData != pathSized)
         ::HeapFree(::GetProcessHeap(), 0, pData);
     ::CheckMenuItem(m_hMenu, ID_TRAY_AUTORUN, m_bAutoRun ? MF_CHECKED : MF_UNCHECKED);
@@ -81,6 +94,10 @@ void CTandivorexDlg::OnTrayAutoRun()
             szCommand[nPath + 1] = '"';
             key.WriteValue(AUTORUN_VALUE, REG_SZ, reinterpret_cast<const BYTE*>(szCommand), sizeof szCommand);
         }
+        // The user has just asked for it: a switch-off left by Task Manager
+        // or Settings would keep Windows from starting us all the same.
+        CRegistryKey approved(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY);
+        approved.DeleteValue(AUTORUN_VALUE);
     } else {
         ::CheckMenuItem(m_hMenu, ID_TRAY_AUTORUN, MF_UNCHECKED);
         key.DeleteValue(AUTORUN_VALUE);

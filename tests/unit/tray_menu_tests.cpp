@@ -98,6 +98,48 @@ TEST_F(TrayMenuTest, StartUpReadsAnyValueThatStartsWithANonzeroByte)
     }
 }
 
+// Task Manager and Settings switch a Run entry off with a marker of the same
+// name: 12 bytes, the first with its lowest bit set, then the time.
+const char STARTUP_APPROVED_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+
+void SetApproval(DWORD dwType, BYTE first)
+{
+    const BYTE marker[12] = {first, 0, 0, 0, 0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0x01};
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, VALUE, dwType, marker,
+                                               dwType == REG_DWORD ? 4 : sizeof marker));
+}
+
+bool HasApproval()
+{
+    return ::RegGetValueA(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, VALUE, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
+TEST_F(TrayMenuTest, AnEntryWindowsSwitchedOffReadsAsOffAndChoosingAutoRunSwitchesItOn)
+{
+    const struct { const char* what; DWORD type; BYTE first; bool on; } cases[] = {
+        {"switched off", REG_BINARY, 3, false}, {"switched off, by a policy", REG_BINARY, 7, false},
+        {"switched on", REG_BINARY, 2, true},   {"switched on, by a policy", REG_BINARY, 6, true},
+        {"not Windows' marker", REG_DWORD, 3, true},
+    };
+    char szExe[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, szExe, MAX_PATH);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetRunValue(REG_SZ, "C:\\other.exe", 13);
+        SetApproval(c.type, c.first);
+        CHostThread host;
+        EXPECT_EQ(c.on, Checked(host));
+        if (!c.on) {
+            ToggleAutoRun(host);
+            EXPECT_TRUE(Checked(host));
+            EXPECT_EQ(ExpectedCommand(szExe), ReadRunValue());
+            EXPECT_FALSE(HasApproval()) << "the switch-off outlived the user's choice";
+        }
+        ::RegDeleteKeyValueA(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, VALUE);
+    }
+}
+
 TEST_F(TrayMenuTest, TogglingStoresTheQuotedPathOrDeletesIt)
 {
     char szExe[MAX_PATH] = {};
