@@ -44,9 +44,11 @@ CTandivorexDlg::CTandivorexDlg(CWnd* pParent)
     , m_hIcon(LoadAppIcon(IDR_MAINFRAME))
     , m_pfnForegroundWindow(::GetForegroundWindow)
 {
-    // A path that filled the whole buffer may be cut short (and, on old
-    // systems, unterminated): keep none rather than a wrong one.
-    if (::GetModuleFileNameA(nullptr, m_szModulePath, MAX_PATH) >= MAX_PATH)
+    // The wide path: the ANSI one has '?' for every character the code page
+    // lacks (a user name in another script) and names no file. A path that
+    // filled the whole buffer may be cut short (and, on old systems,
+    // unterminated): keep none rather than a wrong one.
+    if (::GetModuleFileNameW(nullptr, m_szModulePath, MAX_PATH) >= MAX_PATH)
         ::ZeroMemory(m_szModulePath, sizeof m_szModulePath);
 }
 

@@ -28,7 +28,7 @@ public:
     CKeyBridge m_bridge;
     BOOL m_bPhoneKnown;
     int m_bDeviceOpen;
-    char m_szModulePath[MAX_PATH];
+    WCHAR m_szModulePath[MAX_PATH];
     BOOL m_bAutoRun;
     CTrayIcon m_tray;
     HWND m_hPhoneWnd;

@@ -43,6 +43,13 @@ int CRegistryKey::WriteValue(LPCSTR pszName, DWORD dwType, const BYTE* pData, DW
     return ::RegSetValueExA(m_hKey, pszName, 0, dwType, pData, cbData) == ERROR_SUCCESS ? 1 : 0;
 }
 
+int CRegistryKey::WriteValueW(LPCWSTR pszName, DWORD dwType, const BYTE* pData, DWORD cbData)
+{
+    if (pData == nullptr)
+        return 0;
+    return ::RegSetValueExW(m_hKey, pszName, 0, dwType, pData, cbData) == ERROR_SUCCESS ? 1 : 0;
+}
+
 int CRegistryKey::DeleteValue(LPCSTR pszName)
 {
     return ::RegDeleteValueA(m_hKey, pszName) == ERROR_SUCCESS ? 1 : 0;

@@ -14,6 +14,7 @@ public:
     static HKEY Open(HKEY hRoot, LPCSTR pszSubKey);
     int ReadValue(LPCSTR pszName, LPDWORD pdwType, LPBYTE pData, DWORD cbData);
     int WriteValue(LPCSTR pszName, DWORD dwType, const BYTE* pData, DWORD cbData);
+    int WriteValueW(LPCWSTR pszName, DWORD dwType, const BYTE* pData, DWORD cbData);
     int DeleteValue(LPCSTR pszName);
     DWORD ValueSize(LPCSTR pszName);
 

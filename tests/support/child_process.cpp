@@ -39,6 +39,18 @@ bool CChildProcess::Start(const char* pszExe, const std::string& args)
                             &si, &m_pi) != FALSE;
 }
 
+bool CChildProcess::Start(const std::wstring& exePath)
+{
+    Terminate();
+    std::wstring cmd = L"\"" + exePath + L"\"";
+    std::vector<WCHAR> buffer(cmd.begin(), cmd.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    return ::CreateProcessW(exePath.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                            &m_pi) != FALSE;
+}
+
 bool CChildProcess::Wait(DWORD dwMilliseconds)
 {
     return m_pi.hProcess == nullptr || ::WaitForSingleObject(m_pi.hProcess, dwMilliseconds) == WAIT_OBJECT_0;

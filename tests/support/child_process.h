@@ -17,6 +17,8 @@ public:
 
     // Starts "exe args" with the exe from the bin folder; TRUE when it started.
     bool Start(const char* pszExe, const std::string& args = std::string());
+    // Starts the exe at a full path of any characters, with no arguments.
+    bool Start(const std::wstring& exePath);
     // TRUE when the process ended within the time.
     bool Wait(DWORD dwMilliseconds);
     bool IsRunning() const;

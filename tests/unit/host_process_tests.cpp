@@ -1,4 +1,8 @@
-// Tandivorex.exe as a process: hidden after its first paint, one copy only.
+// Tandivorex.exe as a process: hidden after its first paint, one copy only,
+// and run from a folder whose name the ANSI code page cannot spell.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600 // RegGetValue and friends, for reading from outside
+#include "res/resource.h"
 #include "tests/support/child_process.h"
 
 #include <gtest/gtest.h>
@@ -65,6 +69,48 @@ TEST(HostProcess, EitherGuardAloneKeepsASecondCopyOut)
         if (hFirst != nullptr)
             ::DestroyWindow(hFirst);
     }
+}
+
+// Installed under a user name in another script, the program must store its
+// real path for AutoRun, not one with '?' for each character the ANSI code
+// page lacks: Windows would start nothing at logon.
+TEST(HostProcess, AutoRunStoresAPathTheCodePageCannotSpell)
+{
+    const char RUN_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    // Cyrillic, Chinese and Devanagari: no ANSI code page has all three.
+    WCHAR szTemp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, szTemp);
+    std::wstring folder = std::wstring(szTemp) + L"Tandivorex \x0422\x0435\x0441\x0442 \x6D4B\x8BD5 \x0915";
+    BOOL bLost = FALSE;
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, folder.c_str(), -1, nullptr, 0, nullptr, &bLost);
+    ASSERT_TRUE(bLost) << "code page " << ::GetACP() << " spells the folder's name: nothing to show";
+
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+    std::wstring exe = folder + L"\\Tandivorex.exe", dll = folder + L"\\QVUSBTEL.dll";
+    auto wide = [](const std::string& s) { return std::wstring(s.begin(), s.end()); }; // our bin path is ASCII
+    ASSERT_TRUE(::CopyFileW(wide(BinPath("Tandivorex.exe")).c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(wide(BinPath("QVUSBTEL.dll")).c_str(), dll.c_str(), FALSE));
+    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, RUN_KEY, "Tandivorex");
+
+    CChildProcess program;
+    ASSERT_TRUE(program.Start(exe));
+    HWND hWnd = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (hWnd = HostOf(program)) != nullptr; }, 15000));
+    ::SendMessageA(hWnd, WM_COMMAND, ID_TRAY_AUTORUN, 0);
+    WCHAR szValue[2 * MAX_PATH] = {};
+    DWORD cb = sizeof szValue, dwType = 0;
+    EXPECT_EQ(ERROR_SUCCESS, ::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                            L"Tandivorex", RRF_RT_ANY, &dwType, szValue, &cb));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), dwType);
+    EXPECT_EQ(MAX_PATH * sizeof(WCHAR), cb) << "the value's 260-character form";
+    EXPECT_TRUE(L"\"" + exe + L"\"" == szValue) << "the Run value names another file";
+
+    ::PostMessageA(hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_TRUE(program.Wait(10000));
+    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, RUN_KEY, "Tandivorex");
+    ::DeleteFileW(exe.c_str());
+    ::DeleteFileW(dll.c_str());
+    ::RemoveDirectoryW(folder.c_str());
 }
 
 } // namespace

@@ -61,6 +61,11 @@ std::string ExpectedCommand(const char* pszPath)
     return command;
 }
 
+void SetModulePath(CHostThread& host, const std::string& path)
+{
+    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, host.Dlg().m_szModulePath, MAX_PATH);
+}
+
 class TrayMenuTest : public ::testing::Test {
 protected:
     TrayMenuTest()
@@ -170,7 +175,7 @@ TEST_F(TrayMenuTest, APathThatCannotBeStoredWholeIsNotStoredAtAll)
         SCOPED_TRACE(nLength);
         std::string path = nLength ? "C:\\" + std::string(nLength - 3, 'd') : std::string();
         host.Sync();
-        lstrcpynA(host.Dlg().m_szModulePath, path.c_str(), MAX_PATH);
+        SetModulePath(host, path);
         ToggleAutoRun(host);
         EXPECT_TRUE(Checked(host)) << "the mark changes even when nothing is written";
         EXPECT_EQ("", ReadRunValue());
@@ -178,7 +183,7 @@ TEST_F(TrayMenuTest, APathThatCannotBeStoredWholeIsNotStoredAtAll)
     }
     // 257 characters and their quotes fill the buffer exactly, terminator included.
     std::string path = "C:\\" + std::string(254, 'e');
-    lstrcpynA(host.Dlg().m_szModulePath, path.c_str(), MAX_PATH);
+    SetModulePath(host, path);
     ToggleAutoRun(host);
     EXPECT_EQ(ExpectedCommand(path.c_str()), ReadRunValue());
 }
