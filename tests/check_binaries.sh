@@ -3,9 +3,10 @@
 #   Tandivorex.exe imports only system DLLs and QVUSBTEL.dll (no compiler
 #   runtime DLL to ship), and QV_DeviceIoControl crosses the DLL boundary by
 #   its undecorated name on both sides, so the maker's DLL can replace ours.
-#   The exe stays within MAX_BYTES. On 32-bit, where a calling-convention
-#   mismatch corrupts the stack and 64-bit cannot show it, both sides of the
-#   handset interface clean their own arguments: the callback returns with
+#   The exe stays within MAX_BYTES and is marked terminal-server aware. On
+#   32-bit, where a calling-convention mismatch corrupts the stack and 64-bit
+#   cannot show it, both sides of the handset interface clean their own
+#   arguments: the callback returns with
 #   "ret $0xc" (found through the linker map, the exe being stripped), the
 #   DLL's entry point with "ret $0x18" (found through its export table).
 # usage: check_binaries.sh BIN_DIR OBJDUMP MAX_BYTES
@@ -35,6 +36,9 @@ fi
 
 exports=$("$objdump" -p "$dll" | awk '/\[Ordinal\/Name Pointer\] Table/ { t = 1; next } t && NF == 0 { t = 0 } t { print $NF }')
 [ "$exports" = "QV_DeviceIoControl" ] || fail "QVUSBTEL.dll exports '$exports', expected exactly QV_DeviceIoControl"
+
+# Without the mark Windows runs it under Remote Desktop's compatibility shims.
+"$objdump" -p "$exe" | grep -q 'TERMINAL_SERVICE_AWARE' || fail "Tandivorex.exe is not marked terminal-server aware"
 
 size=$(stat -c %s "$exe")
 [ "$size" -le "$max_bytes" ] || fail "Tandivorex.exe is $size bytes, more than $max_bytes"
