@@ -1,22 +1,14 @@
 #pragma once
 
 #include "afx/afxwin.h"
+#include "app/outside_interface.h"
 #include "bridge/key_bridge.h"
 #include "handset/handset_callback.h"
 #include "res/resource.h"
 #include "tray/tray_icon.h"
 
-// Private messages of the host window.
-const UINT WM_TRAY_NOTIFY = WM_USER + 100;
-const UINT WM_PHONE_STATE = WM_USER + 102;
-
-const UINT TRAY_ICON_ID = 128;
-
 const UINT_PTR TIMER_OPEN_DEVICE = 257;
 const UINT_PTR TIMER_FIND_PHONE = 258;
-
-// The caption is how a second copy, and any sender of phone states, finds us.
-#define HOST_WINDOW_CAPTION "*Tandivorex"
 
 // The hidden dialog that owns all run-time state and handles every event.
 class CTandivorexDlg : public CDialog {

@@ -4,21 +4,6 @@
 
 namespace {
 
-// Handset event types.
-const UINT EVENT_KEYSET = 0;
-const UINT EVENT_EXTENDED_KEY = 4;
-const UINT EVENT_KEY = 11;
-const UINT EVENT_ACTIVATE = 12;
-const UINT EVENT_ESCAPE = 13;
-const UINT EVENT_FORWARD_ON = 14;
-const UINT EVENT_FORWARD_OFF = 15;
-
-// Values of event 0 that switch on the extended key set.
-const int KEYSET_FIRST = 256;
-const int KEYSET_LAST = 398;
-
-// Both key messages carry this one LPARAM, as the softphone has always seen it.
-const LPARAM KEY_LPARAM = 0x0001C001;
 const DWORD KEY_HOLD_MS = 100;
 // How long the softphone may take to answer before it is not activated.
 const UINT ANSWER_MS = 250;
@@ -26,14 +11,14 @@ const UINT ANSWER_MS = 250;
 // Handset key code (low byte of an event 11) to virtual key; 0 presses nothing.
 UINT VirtualKeyFromHandsetKey(BYTE code)
 {
-    if (code >= 0x80 && code <= 0x89)
-        return code - 0x50; // '0' to '9'
+    if (code >= QV_KEY_0 && code <= QV_KEY_0 + 9)
+        return '0' + (code - QV_KEY_0);
     switch (code) {
-    case 0x8B: return VK_MULTIPLY;
-    case 0x8C: return VK_DIVIDE;
-    case 0x8D: return VK_DOWN;
-    case 0x8E: return VK_UP;
-    case 0x91: return VK_RETURN;
+    case QV_KEY_STAR: return VK_MULTIPLY;
+    case QV_KEY_HASH: return VK_DIVIDE;
+    case QV_KEY_DOWN: return VK_DOWN;
+    case QV_KEY_UP: return VK_UP;
+    case QV_KEY_ENTER: return VK_RETURN;
     default: return 0;
     }
 }
@@ -41,9 +26,9 @@ UINT VirtualKeyFromHandsetKey(BYTE code)
 UINT VirtualKeyFromExtendedKey(int value)
 {
     switch (value) {
-    case 4: return VK_RIGHT;
-    case 20: return VK_F5;
-    case 35: return VK_LEFT;
+    case QV_EXTENDED_RIGHT: return VK_RIGHT;
+    case QV_EXTENDED_F5: return VK_F5;
+    case QV_EXTENDED_LEFT: return VK_LEFT;
     default: return 0;
     }
 }
@@ -72,21 +57,22 @@ CKeyBridge::CKeyBridge()
 
 void CKeyBridge::HandleEvent(UINT type, int value)
 {
+    // Compared unsigned: -1 and every type above 15 fall to the default.
     switch (type) {
-    case EVENT_KEYSET:
-        if (value >= KEYSET_FIRST && value <= KEYSET_LAST) {
+    case QV_EVENT_KEYSET:
+        if (value >= QV_KEYSET_FIRST && value <= QV_KEYSET_LAST) {
             m_nKeySet = KEYSET_EXTENDED;
             m_bForward = 1;
         }
         break;
-    case EVENT_EXTENDED_KEY:
+    case QV_EVENT_EXTENDED_KEY:
         if (m_nKeySet == KEYSET_EXTENDED) {
             UINT vk = VirtualKeyFromExtendedKey(value);
             if (vk != 0)
                 PressKey(vk);
         }
         break;
-    case EVENT_KEY:
+    case QV_EVENT_KEY:
         if (m_bForward) {
             // The window comes forward even for a key that maps to nothing.
             BringToFront(m_hTarget);
@@ -95,10 +81,10 @@ void CKeyBridge::HandleEvent(UINT type, int value)
                 PressKey(vk);
         }
         break;
-    case EVENT_ACTIVATE:
+    case QV_EVENT_ACTIVATE:
         BringToFront(m_hTarget);
         break;
-    case EVENT_ESCAPE:
+    case QV_EVENT_ESCAPE:
         if (m_bForward) {
             PressKey(VK_ESCAPE);
         } else if (m_hTarget != nullptr) {
@@ -106,10 +92,10 @@ void CKeyBridge::HandleEvent(UINT type, int value)
             ::ShowWindowAsync(m_hTarget, SW_HIDE);
         }
         break;
-    case EVENT_FORWARD_ON:
+    case QV_EVENT_FORWARD_ON:
         m_bForward = 1;
         break;
-    case EVENT_FORWARD_OFF:
+    case QV_EVENT_FORWARD_OFF:
         m_bForward = 0;
         break;
     default:
@@ -173,5 +159,5 @@ int CKeyBridge::ApplyPhoneState(int state, int)
             return nResult;
         }
     }
-    return static_cast<int>(static_cast<UINT>(state) - 257u);
+    return static_cast<int>(static_cast<UINT>(state) - static_cast<UINT>(PHONE_STATE_FIRST));
 }

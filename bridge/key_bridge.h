@@ -1,9 +1,6 @@
 #pragma once
 
-#include <windows.h>
-
-// Phone states (the last one relayed is remembered; none yet is KEY_STATE_NONE).
-const int KEY_STATE_NONE = 256;
+#include "app/outside_interface.h"
 
 // Key sets: the extended one also forwards the events of type 4.
 const int KEYSET_BASIC = 0x110;

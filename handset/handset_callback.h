@@ -1,9 +1,6 @@
 #pragma once
 
-#include <windows.h>
-
-// Posted to the host window for each handset event: WPARAM type, LPARAM value.
-const UINT WM_HANDSET_EVENT = WM_USER + 101;
+#include "app/outside_interface.h"
 
 // The callback handed to the library at open, with the host as its context.
 int WINAPI HandsetCallback(int type, int value, void* context);

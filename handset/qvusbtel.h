@@ -5,14 +5,7 @@
 // implements exactly this, so the maker's DLL can be dropped in beside the exe.
 #pragma once
 
-#include <windows.h>
-
-// Codes for QV_DeviceIoControl.
-const DWORD QV_CODE_OPEN = 0x0000;
-const DWORD QV_CODE_CLOSE = 0xFFFF;
-
-// Event type the library reports when the device is gone.
-const int QV_EVENT_DEVICE_LOST = -1;
+#include "app/outside_interface.h" // its codes and event types
 
 // Called by the library, on a thread of its own, for every handset event.
 typedef int(WINAPI* QV_HANDSET_CALLBACK)(int type, int value, void* context);

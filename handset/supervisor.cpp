@@ -4,13 +4,6 @@
 
 #include "handset/qvusbtel.h"
 
-namespace {
-
-const char SOFTPHONE_CLASS[] = "AfxFrameOrView42";
-const char SOFTPHONE_TITLE[] = "k7340 Software Phone";
-
-} // namespace
-
 void CTandivorexDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == TIMER_OPEN_DEVICE)

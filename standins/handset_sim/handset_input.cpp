@@ -1,5 +1,7 @@
 #include "handset_input.h"
 
+#include "app/outside_interface.h"
+
 #include <string.h>
 
 namespace {
@@ -9,17 +11,19 @@ struct KeyName {
     HandsetEvent event;
 };
 
-const int kKeypad = 11;
+const int kKey = QV_EVENT_KEY;
+const int kExtended = QV_EVENT_EXTENDED_KEY;
 
 const KeyName kKeys[] = {
-    {"0", {kKeypad, 0x80}},   {"1", {kKeypad, 0x81}},      {"2", {kKeypad, 0x82}},
-    {"3", {kKeypad, 0x83}},   {"4", {kKeypad, 0x84}},      {"5", {kKeypad, 0x85}},
-    {"6", {kKeypad, 0x86}},   {"7", {kKeypad, 0x87}},      {"8", {kKeypad, 0x88}},
-    {"9", {kKeypad, 0x89}},   {"*", {kKeypad, 0x8B}},      {"#", {kKeypad, 0x8C}},
-    {"down", {kKeypad, 0x8D}}, {"up", {kKeypad, 0x8E}},    {"enter", {kKeypad, 0x91}},
-    {"activate", {12, 0}},    {"escape", {13, 0}},         {"forward-on", {14, 0}},
-    {"forward-off", {15, 0}}, {"keyset", {0, 256}},        {"right", {4, 4}},
-    {"f5", {4, 20}},          {"left", {4, 35}},
+    {"0", {kKey, QV_KEY_0}},     {"1", {kKey, QV_KEY_0 + 1}},   {"2", {kKey, QV_KEY_0 + 2}},
+    {"3", {kKey, QV_KEY_0 + 3}}, {"4", {kKey, QV_KEY_0 + 4}},   {"5", {kKey, QV_KEY_0 + 5}},
+    {"6", {kKey, QV_KEY_0 + 6}}, {"7", {kKey, QV_KEY_0 + 7}},   {"8", {kKey, QV_KEY_0 + 8}},
+    {"9", {kKey, QV_KEY_0 + 9}}, {"*", {kKey, QV_KEY_STAR}},    {"#", {kKey, QV_KEY_HASH}},
+    {"down", {kKey, QV_KEY_DOWN}}, {"up", {kKey, QV_KEY_UP}},   {"enter", {kKey, QV_KEY_ENTER}},
+    {"activate", {QV_EVENT_ACTIVATE, 0}},        {"escape", {QV_EVENT_ESCAPE, 0}},
+    {"forward-on", {QV_EVENT_FORWARD_ON, 0}},    {"forward-off", {QV_EVENT_FORWARD_OFF, 0}},
+    {"keyset", {QV_EVENT_KEYSET, QV_KEYSET_FIRST}}, {"right", {kExtended, QV_EXTENDED_RIGHT}},
+    {"f5", {kExtended, QV_EXTENDED_F5}},         {"left", {kExtended, QV_EXTENDED_LEFT}},
 };
 
 int DigitValue(char c, bool hex)

@@ -4,14 +4,16 @@
 #include "phone_window.h"
 #include "softphone_options.h"
 
+#include "app/outside_interface.h"
+
 #include <cstdio>
 
 namespace {
 
 const char USAGE[] =
     "usage: softphone [--class NAME] [--title TEXT] [--log FILE] [--pos X Y]\n"
-    "  --class NAME  window class (default AfxFrameOrView42)\n"
-    "  --title TEXT  window title (default \"k7340 Software Phone\")\n"
+    "  --class NAME  window class (default " SOFTPHONE_CLASS ")\n"
+    "  --title TEXT  window title (default \"" SOFTPHONE_TITLE "\")\n"
     "  --log FILE    append one timestamped line per event to FILE\n"
     "  --pos X Y     top-left corner of the window\n";
 

@@ -1,5 +1,7 @@
 #include "softphone_options.h"
 
+#include "app/outside_interface.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -22,8 +24,8 @@ bool ParseInt(const char* psz, int* pValue)
 } // namespace
 
 CSoftphoneOptions::CSoftphoneOptions()
-    : m_className("AfxFrameOrView42")
-    , m_title("k7340 Software Phone")
+    : m_className(SOFTPHONE_CLASS)
+    , m_title(SOFTPHONE_TITLE)
     , m_logPath()
     , m_bHasPos(false)
     , m_x(0)

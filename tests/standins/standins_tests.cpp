@@ -3,6 +3,7 @@
 // command they were sent; the stand-in softphone logs every key it receives.
 #include "handset/qvusbtel.h"
 #include "tests/support/child_process.h"
+#include "tests/support/known_values.h"
 
 #include <gtest/gtest.h>
 
@@ -131,11 +132,11 @@ TEST(Softphone, LogsEveryKeyItReceivesInOrder)
     CChildProcess phone;
     ASSERT_TRUE(phone.Start("softphone.exe", std::string("--log \"") + szLog + "\""));
     HWND hWnd = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (hWnd = ::FindWindowA("AfxFrameOrView42", "k7340 Software Phone")) != nullptr; },
+    ASSERT_TRUE(WaitFor([&] { return (hWnd = ::FindWindowA(known::PHONE_CLASS, known::PHONE_TITLE)) != nullptr; },
                         10000));
     const struct { UINT message; WPARAM vk; LPARAM lParam; const char* logged; } keys[] = {
-        {WM_KEYDOWN, '5', 0x0001C001, "keydown vk=0x35 lparam=0x0001C001"},
-        {WM_KEYUP, '5', 0x0001C001, "keyup vk=0x35 lparam=0x0001C001"},
+        {WM_KEYDOWN, '5', known::KEY_LPARAM, "keydown vk=0x35 lparam=0x0001C001"},
+        {WM_KEYUP, '5', known::KEY_LPARAM, "keyup vk=0x35 lparam=0x0001C001"},
         {WM_KEYDOWN, VK_RETURN, 0x00000001, "keydown vk=0x0D lparam=0x00000001"},
         {WM_KEYUP, VK_ESCAPE, 0x7FFFFFFF, "keyup vk=0x1B lparam=0x7FFFFFFF"},
     };

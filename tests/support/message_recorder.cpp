@@ -37,31 +37,23 @@ double NowMs()
 CMessageRecorder::CMessageRecorder(const char* pszClass, const char* pszTitle)
     : m_class(pszClass)
     , m_title(pszTitle)
-    , m_hWnd(nullptr)
-    , m_hThread(nullptr)
-    , m_hReady(::CreateEventA(nullptr, FALSE, FALSE, nullptr))
     , m_hMarkerSeen(::CreateEventA(nullptr, FALSE, FALSE, nullptr))
     , m_hResume(::CreateEventA(nullptr, TRUE, FALSE, nullptr))
+    , m_lock()
+    , m_messages()
+    , m_thread(&CMessageRecorder::Make, this)
 {
-    ::InitializeCriticalSection(&m_cs);
-    m_hThread = ::CreateThread(nullptr, 0, &CMessageRecorder::ThreadProc, this, 0, nullptr);
-    ::WaitForSingleObject(m_hReady, 10000);
 }
 
 CMessageRecorder::~CMessageRecorder()
 {
     Resume();
-    if (m_hWnd != nullptr)
-        ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-    ::WaitForSingleObject(m_hThread, 10000);
-    ::CloseHandle(m_hThread);
-    ::CloseHandle(m_hReady);
+    m_thread.Close();
     ::CloseHandle(m_hMarkerSeen);
     ::CloseHandle(m_hResume);
-    ::DeleteCriticalSection(&m_cs);
 }
 
-DWORD WINAPI CMessageRecorder::ThreadProc(LPVOID pParam)
+HWND CMessageRecorder::Make(void* pParam)
 {
     auto pThis = static_cast<CMessageRecorder*>(pParam);
     WNDCLASSA wc = {};
@@ -70,15 +62,8 @@ DWORD WINAPI CMessageRecorder::ThreadProc(LPVOID pParam)
     wc.lpszClassName = pThis->m_class.c_str();
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     ::RegisterClassA(&wc); // a second recorder of the same class reuses it
-    pThis->m_hWnd = ::CreateWindowExA(0, pThis->m_class.c_str(), pThis->m_title.c_str(),
-                                      WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300, 200,
-                                      nullptr, nullptr, wc.hInstance, pThis);
-    ::SetEvent(pThis->m_hReady);
-
-    MSG msg;
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0)
-        ::DispatchMessageA(&msg); // no TranslateMessage: record only what was posted
-    return 0;
+    return ::CreateWindowExA(0, pThis->m_class.c_str(), pThis->m_title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                             100, 100, 300, 200, nullptr, nullptr, wc.hInstance, pThis);
 }
 
 LRESULT CALLBACK CMessageRecorder::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -101,28 +86,29 @@ LRESULT CALLBACK CMessageRecorder::WindowProc(HWND hWnd, UINT uMsg, WPARAM wPara
         if (IsKeyMessage(uMsg))
             pThis->Record(uMsg, wParam, lParam);
     }
-    if (uMsg == WM_DESTROY)
+    if (uMsg == WM_DESTROY) {
+        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
         ::PostQuitMessage(0);
+    }
     return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
 void CMessageRecorder::Record(UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    ::EnterCriticalSection(&m_cs);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_messages.push_back({uMsg, wParam, lParam, NowMs()});
-    ::LeaveCriticalSection(&m_cs);
 }
 
 void CMessageRecorder::Flush()
 {
-    ::PostMessageA(m_hWnd, WM_RECORDER_MARKER, 0, 0);
+    ::PostMessageA(Window(), WM_RECORDER_MARKER, 0, 0);
     ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(m_hMarkerSeen, 5000)) << "recorder marker lost";
 }
 
 void CMessageRecorder::Hang()
 {
     ::ResetEvent(m_hResume);
-    ::PostMessageA(m_hWnd, WM_RECORDER_HANG, 0, 0);
+    ::PostMessageA(Window(), WM_RECORDER_HANG, 0, 0);
     ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(m_hMarkerSeen, 5000)) << "the recorder did not stop";
 }
 
@@ -133,21 +119,35 @@ void CMessageRecorder::Resume()
 
 std::vector<RecordedMessage> CMessageRecorder::Take()
 {
-    ::EnterCriticalSection(&m_cs);
+    std::lock_guard<std::mutex> lock(m_lock);
     std::vector<RecordedMessage> result;
     result.swap(m_messages);
-    ::LeaveCriticalSection(&m_cs);
     return result;
 }
 
 void ExpectSequence(const std::vector<RecordedMessage>& got, const ExpectedMessage* pExpected,
-                    const char* pszWhat)
+                    const char* pszWhat, const char* pszFile, int nLine)
 {
-    std::string gotText, expectedText;
+    size_t nExpected = 0;
+    while (pExpected[nExpected].message != 0)
+        ++nExpected;
+    size_t i = 0;
+    while (i < got.size() && i < nExpected && got[i].message == pExpected[i].message &&
+           got[i].wParam == pExpected[i].wParam && got[i].lParam == pExpected[i].lParam)
+        ++i;
+    if (i == got.size() && i == nExpected)
+        return;
+
+    std::string first = "message " + std::to_string(i) + ": expected " +
+                        (i < nExpected ? Describe(pExpected[i].message, pExpected[i].wParam, pExpected[i].lParam)
+                                       : std::string("nothing more")) +
+                        ", got " + (i < got.size() ? Describe(got[i].message, got[i].wParam, got[i].lParam)
+                                                   : std::string("nothing more"));
+    std::string both = "  expected:\n";
+    for (size_t j = 0; j < nExpected; ++j)
+        both += "    " + Describe(pExpected[j].message, pExpected[j].wParam, pExpected[j].lParam) + "\n";
+    both += "  got:\n";
     for (const RecordedMessage& m : got)
-        gotText += "    " + Describe(m.message, m.wParam, m.lParam) + "\n";
-    for (const ExpectedMessage* p = pExpected; p->message != 0; ++p)
-        expectedText += "    " + Describe(p->message, p->wParam, p->lParam) + "\n";
-    if (gotText != expectedText)
-        ADD_FAILURE() << pszWhat << ": the sequences differ.\n  expected:\n" << expectedText << "  got:\n" << gotText;
+        both += "    " + Describe(m.message, m.wParam, m.lParam) + "\n";
+    ADD_FAILURE_AT(pszFile, nLine) << pszWhat << ": " << first << "\n" << both;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <windows.h>
+#include "window_thread.h"
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,8 @@ struct ExpectedMessage {
 };
 
 // A real top-level window on a thread of its own that records the key
-// messages it receives, in the manner of Wine's message
-// tests. A marker posted after an action tells where that action's effects end.
+// messages it receives, in the manner of Wine's message tests. A marker
+// posted after an action tells where that action's effects end.
 class CMessageRecorder {
 public:
     CMessageRecorder(const char* pszClass, const char* pszTitle);
@@ -30,7 +31,7 @@ public:
     CMessageRecorder(const CMessageRecorder&) = delete;
     CMessageRecorder& operator=(const CMessageRecorder&) = delete;
 
-    HWND Window() const { return m_hWnd; }
+    HWND Window() const { return m_thread.Window(); }
 
     // Waits until everything posted to the window before this call is recorded.
     void Flush();
@@ -42,31 +43,25 @@ public:
     void Resume();
 
 private:
-    static DWORD WINAPI ThreadProc(LPVOID pParam);
+    static HWND Make(void* pThis);
     static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     void Record(UINT uMsg, WPARAM wParam, LPARAM lParam);
 
     std::string m_class;
     std::string m_title;
-    HWND m_hWnd;
-    HANDLE m_hThread;
-    HANDLE m_hReady;
     HANDLE m_hMarkerSeen;
     HANDLE m_hResume;
-    CRITICAL_SECTION m_cs;
+    std::mutex m_lock; // the window's thread records, the test's takes
     std::vector<RecordedMessage> m_messages;
+    CWindowThread m_thread;
 };
 
 double NowMs();
 
-// Compares the key messages received with a { 0 }-terminated table and
-// reports the first difference, with both sequences, at the caller's line.
+// Compares the key messages received with a { 0 }-terminated table, as Wine's
+// ok_sequence does: the first mismatch, then both sequences, reported at
+// the caller's file and line.
 void ExpectSequence(const std::vector<RecordedMessage>& got, const ExpectedMessage* pExpected,
-                    const char* pszWhat);
+                    const char* pszWhat, const char* pszFile, int nLine);
 
-// Reports at the caller's line, as Wine's ok_sequence does.
-#define EXPECT_SEQUENCE(got, expected, what)                                                   \
-    do {                                                                                       \
-        SCOPED_TRACE(what);                                                                    \
-        ExpectSequence((got), (expected), (what));                                             \
-    } while (0)
+#define EXPECT_SEQUENCE(got, expected, what) ExpectSequence((got), (expected), (what), __FILE__, __LINE__)

@@ -4,12 +4,13 @@
 #define _WIN32_WINNT 0x0600 // RegGetValue and friends, for reading from outside
 #include "res/resource.h"
 #include "tests/support/child_process.h"
+#include "tests/support/known_values.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const char HOST_CAPTION[] = "*Tandivorex";
+using known::HOST_CAPTION;
 const char SINGLE_COPY_MUTEX[] = "Local\\Tandivorex.SingleCopy";
 
 HWND HostOf(const CChildProcess& child)
@@ -37,7 +38,9 @@ TEST(HostProcess, HidesOnItsFirstPaintAndEndsOnCancel)
         HWND hWnd = nullptr;
         ASSERT_TRUE(WaitFor([&] { return (hWnd = HostOf(program)) != nullptr; }, 15000));
         EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(hWnd); }, 5000));
-        ::Sleep(1500);
+        // Its ticks, handled before SendMessage returns, show nothing again.
+        for (WPARAM nTimer : {257, 258, 257, 258})
+            ::SendMessageA(hWnd, WM_TIMER, nTimer, 0);
         EXPECT_FALSE(::IsWindowVisible(hWnd));
 
         ::PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);

@@ -9,13 +9,12 @@ const UINT WM_MARKER = WM_APP + 0x3F1;
 CHostThread::CHostThread(Ticks ticks)
     : m_pDlg(nullptr)
     , m_hWnd(nullptr)
-    , m_hSink(nullptr)
-    , m_hThread(nullptr)
     , m_hMarker(::CreateEventA(nullptr, FALSE, FALSE, nullptr))
     , m_nResult(0)
     , m_ticks(ticks)
+    , m_bEnded(false)
+    , m_thread(&CHostThread::MakeSink, this, &CHostThread::RunHost)
 {
-    m_hThread = ::CreateThread(nullptr, 0, &CHostThread::ThreadProc, this, 0, nullptr);
     // The first marker was posted before DoModal, so it is handled by the
     // modal loop, after the host's initialisation.
     ::WaitForSingleObject(m_hMarker, 10000);
@@ -24,26 +23,30 @@ CHostThread::CHostThread(Ticks ticks)
 
 CHostThread::~CHostThread()
 {
-    if (m_hThread != nullptr)
+    if (!m_bEnded)
         Stop();
+    m_thread.Close();
     ::CloseHandle(m_hMarker);
 }
 
-DWORD WINAPI CHostThread::ThreadProc(LPVOID pParam)
+HWND CHostThread::MakeSink(void* pParam)
+{
+    HWND hSink = ::CreateWindowExA(0, "STATIC", "sink", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ::SetWindowLongPtrA(hSink, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pParam));
+    ::SetWindowLongPtrA(hSink, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CHostThread::SinkProc));
+    ::PostMessageA(hSink, WM_MARKER, 0, 0);
+    return hSink;
+}
+
+void CHostThread::RunHost(void* pParam)
 {
     auto pThis = static_cast<CHostThread*>(pParam);
-    pThis->m_hSink = ::CreateWindowExA(0, "STATIC", "sink", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                       nullptr, nullptr);
-    ::SetWindowLongPtrA(pThis->m_hSink, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pThis));
-    ::SetWindowLongPtrA(pThis->m_hSink, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CHostThread::SinkProc));
-    ::PostMessageA(pThis->m_hSink, WM_MARKER, 0, 0);
     {
         CTandivorexDlg dlg;
         pThis->m_pDlg = &dlg;
         pThis->m_nResult = dlg.DoModal();
     } // the host is destroyed here, as at the end of InitInstance
-    ::DestroyWindow(pThis->m_hSink);
-    return 0;
+    ::DestroyWindow(pThis->m_thread.Window());
 }
 
 LRESULT CALLBACK CHostThread::SinkProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -65,7 +68,7 @@ LRESULT CALLBACK CHostThread::SinkProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPAR
 bool CHostThread::Sync(DWORD dwTimeoutMs)
 {
     // Posted messages of one thread are retrieved in order, whatever window.
-    ::PostMessageA(m_hSink, WM_MARKER, 0, 0);
+    ::PostMessageA(m_thread.Window(), WM_MARKER, 0, 0);
     return ::WaitForSingleObject(m_hMarker, dwTimeoutMs) == WAIT_OBJECT_0;
 }
 
@@ -91,9 +94,8 @@ INT_PTR CHostThread::Stop(WPARAM nCommand)
 
 INT_PTR CHostThread::Join()
 {
-    ::WaitForSingleObject(m_hThread, 15000);
-    ::CloseHandle(m_hThread);
-    m_hThread = nullptr;
+    m_thread.Join(15000);
+    m_bEnded = true;
     m_pDlg = nullptr;
     return m_nResult;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/host_dialog.h"
+#include "tests/support/window_thread.h"
 
 // The host dialog running modally on a thread of its own, as in the program,
 // while the test thread drives and watches it.
@@ -29,14 +30,16 @@ public:
     INT_PTR Join();
 
 private:
-    static DWORD WINAPI ThreadProc(LPVOID pParam);
+    static HWND MakeSink(void* pThis);
+    static void RunHost(void* pThis);
     static LRESULT CALLBACK SinkProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
     CTandivorexDlg* m_pDlg;
     HWND m_hWnd;
-    HWND m_hSink; // a window of the host's thread that signals markers
-    HANDLE m_hThread;
     HANDLE m_hMarker;
     INT_PTR m_nResult;
     Ticks m_ticks;
+    bool m_bEnded;
+    // Its window is a sink on the host's thread that signals markers.
+    CWindowThread m_thread;
 };

@@ -4,14 +4,14 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/fake_handset_library.h"
+#include "tests/support/known_values.h"
 #include "tests/support/message_recorder.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const LPARAM KEY_LPARAM = 0x0001C001;
-const UINT EVENT_KEY = 11;
+using known::KEY_LPARAM;
 
 class KeyBridgeTest : public ::testing::Test {
 protected:
@@ -30,11 +30,11 @@ protected:
     // queues, and the switch has settled, before the test goes on.
     void MakeOtherForeground()
     {
-        m_bridge.BringToFront(m_other.Window());
+        ::SetForegroundWindow(m_other.Window());
         m_other.Flush();
         m_target.Flush();
         if (::GetForegroundWindow() != m_other.Window())
-            m_bridge.BringToFront(m_other.Window());
+            ::SetForegroundWindow(m_other.Window());
         ASSERT_TRUE(WaitFor([this] { return ::GetForegroundWindow() == m_other.Window(); }, 1000));
     }
 
@@ -66,7 +66,7 @@ protected:
 TEST_F(KeyBridgeTest, KeyComesToFrontThenDownAndUpHeld100ms)
 {
     MakeOtherForeground();
-    m_bridge.HandleEvent(EVENT_KEY, 0x85);
+    m_bridge.HandleEvent(QV_EVENT_KEY, 0x85);
     EXPECT_EQ(m_target.Window(), ::GetForegroundWindow());
     std::vector<RecordedMessage> got = Keys();
     static const ExpectedMessage five[] = {{WM_KEYDOWN, '5', KEY_LPARAM}, {WM_KEYUP, '5', KEY_LPARAM}, {0, 0, 0}};
@@ -91,7 +91,7 @@ TEST_F(KeyBridgeTest, WholeKeyTableOnlyLowByteCounts)
         // Bits above the low byte must not matter, nor the sign; a key that
         // maps to nothing still brings the target forward.
         MakeOtherForeground();
-        m_bridge.HandleEvent(EVENT_KEY, (byte % 2 ? 0x7ABC1200 : static_cast<int>(0xFFFFFF00u)) | byte);
+        m_bridge.HandleEvent(QV_EVENT_KEY, (byte % 2 ? 0x7ABC1200 : static_cast<int>(0xFFFFFF00u)) | byte);
         char what[32];
         wsprintfA(what, "event 11, byte 0x%02X", byte);
         ExpectPresses({vk}, what);
@@ -102,7 +102,7 @@ TEST_F(KeyBridgeTest, WholeKeyTableOnlyLowByteCounts)
 TEST_F(KeyBridgeTest, ActivationRestoresAMinimisedTarget)
 {
     ::ShowWindow(m_target.Window(), SW_MINIMIZE);
-    m_bridge.HandleEvent(12, 0);
+    m_bridge.HandleEvent(QV_EVENT_ACTIVATE, 0);
     m_target.Flush(); // the window's own thread restores it
     EXPECT_FALSE(::IsIconic(m_target.Window()));
     EXPECT_EQ(m_target.Window(), ::GetForegroundWindow());
@@ -112,51 +112,51 @@ TEST_F(KeyBridgeTest, ActivationRestoresAMinimisedTarget)
 TEST_F(KeyBridgeTest, ForwardingDecidesBetweenEscapeAndHiding)
 {
     MakeOtherForeground();
-    m_bridge.HandleEvent(13, 0);
+    m_bridge.HandleEvent(QV_EVENT_ESCAPE, 0);
     ExpectPresses({VK_ESCAPE}, "event 13 while forwarding");
     EXPECT_EQ(m_other.Window(), ::GetForegroundWindow()) << "Escape does not activate";
 
-    m_bridge.HandleEvent(15, 0);
-    m_bridge.HandleEvent(EVENT_KEY, 0x85);
+    m_bridge.HandleEvent(QV_EVENT_FORWARD_OFF, 0);
+    m_bridge.HandleEvent(QV_EVENT_KEY, 0x85);
     EXPECT_EQ(m_other.Window(), ::GetForegroundWindow()) << "forwarding off must not activate";
-    m_bridge.HandleEvent(13, 0);
+    m_bridge.HandleEvent(QV_EVENT_ESCAPE, 0);
     m_target.Flush(); // the window's own thread hides it
     EXPECT_FALSE(::IsWindowVisible(m_target.Window()));
     ExpectPresses({}, "no keys while forwarding is off");
 
-    m_bridge.HandleEvent(14, 0);
-    m_bridge.HandleEvent(EVENT_KEY, 0x81);
+    m_bridge.HandleEvent(QV_EVENT_FORWARD_ON, 0);
+    m_bridge.HandleEvent(QV_EVENT_KEY, 0x81);
     ExpectPresses({'1'}, "event 14 turns forwarding back on");
     EXPECT_TRUE(::IsWindowVisible(m_target.Window())) << "a forwarded key shows the target again";
 }
 
 TEST_F(KeyBridgeTest, ExtendedKeySetIsEnabledOnlyByEventZeroInRange)
 {
-    m_bridge.HandleEvent(4, 20);
+    m_bridge.HandleEvent(QV_EVENT_EXTENDED_KEY, 20);
     for (int outside : {255, 399, -1, 0, 0x7FFFFFFF, static_cast<int>(0x80000100u)})
-        m_bridge.HandleEvent(0, outside);
-    m_bridge.HandleEvent(4, 20);
+        m_bridge.HandleEvent(QV_EVENT_KEYSET, outside);
+    m_bridge.HandleEvent(QV_EVENT_EXTENDED_KEY, 20);
     ExpectPresses({}, "type 4 with the basic set");
     EXPECT_EQ(KEYSET_BASIC, m_bridge.m_nKeySet);
 
     // Both edges of the range switch it on, and turn forwarding back on.
     for (int edge : {256, 398}) {
         CKeyBridge bridge;
-        bridge.HandleEvent(15, 0);
-        bridge.HandleEvent(0, edge);
+        bridge.HandleEvent(QV_EVENT_FORWARD_OFF, 0);
+        bridge.HandleEvent(QV_EVENT_KEYSET, edge);
         EXPECT_EQ(KEYSET_EXTENDED, bridge.m_nKeySet) << edge;
         EXPECT_EQ(1, bridge.m_bForward) << edge;
     }
 
     // Type 4 works whatever forwarding is, and never activates the target.
-    m_bridge.HandleEvent(0, 300);
-    m_bridge.HandleEvent(15, 0);
+    m_bridge.HandleEvent(QV_EVENT_KEYSET, 300);
+    m_bridge.HandleEvent(QV_EVENT_FORWARD_OFF, 0);
     MakeOtherForeground();
     for (int value : {4, 20, 35, 5, 0, 36})
-        m_bridge.HandleEvent(4, value);
+        m_bridge.HandleEvent(QV_EVENT_EXTENDED_KEY, value);
     EXPECT_EQ(m_other.Window(), ::GetForegroundWindow());
     ExpectPresses({VK_RIGHT, VK_F5, VK_LEFT}, "type 4 with the extended set");
-    m_bridge.HandleEvent(0, 255);
+    m_bridge.HandleEvent(QV_EVENT_KEYSET, 255);
     EXPECT_EQ(KEYSET_EXTENDED, m_bridge.m_nKeySet) << "nothing sets the basic set back";
 }
 
@@ -178,8 +178,11 @@ TEST(KeyBridgeWithoutTarget, PostsNothingAnywhere)
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     }
-    for (UINT type : {11u, 13u, 0u, 4u, 12u})
-        bridge.HandleEvent(type, type == 0 ? 300 : type == 4 ? 20 : 0x85);
+    const struct { int type; int value; } events[] = {
+        {QV_EVENT_KEY, QV_KEY_0 + 5}, {QV_EVENT_ESCAPE, 0}, {QV_EVENT_KEYSET, 300},
+        {QV_EVENT_EXTENDED_KEY, QV_EXTENDED_F5}, {QV_EVENT_ACTIVATE, 0}};
+    for (const auto& e : events)
+        bridge.HandleEvent(e.type, e.value);
     // A post to a null window would land in this thread's own queue.
     EXPECT_FALSE(::PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE));
 }

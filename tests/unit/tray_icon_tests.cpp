@@ -9,10 +9,12 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/fake_handset_library.h"
+#include "tests/support/known_values.h"
 #include "tests/support/message_recorder.h"
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <string>
 
 namespace {
@@ -26,46 +28,29 @@ class CFakeTray {
 public:
     explicit CFakeTray(int nRefusals)
         : m_nRefusals(nRefusals)
+        , m_thread(&CFakeTray::Make, this)
     {
-        ::InitializeCriticalSection(&m_cs);
-        m_hReady = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        m_hThread = ::CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
-        ::WaitForSingleObject(m_hReady, 5000);
-        ::CloseHandle(m_hReady);
     }
-    ~CFakeTray()
-    {
-        ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-        ::WaitForSingleObject(m_hThread, 5000);
-        ::CloseHandle(m_hThread);
-        ::DeleteCriticalSection(&m_cs);
-    }
+    ~CFakeTray() { m_thread.Close(); }
     // The calls the shell took, with the refused ones counted apart.
     std::vector<ShellCall> Taken()
     {
-        ::EnterCriticalSection(&m_cs);
-        std::vector<ShellCall> taken = m_taken;
-        ::LeaveCriticalSection(&m_cs);
-        return taken;
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_taken;
     }
     int m_nRefused = 0;
 
 private:
-    static DWORD WINAPI ThreadProc(LPVOID pParam)
+    static HWND Make(void* pParam)
     {
-        auto pThis = static_cast<CFakeTray*>(pParam);
         WNDCLASSA wc = {};
         wc.lpfnWndProc = WindowProc;
         wc.lpszClassName = "Shell_TrayWnd";
         ::RegisterClassA(&wc);
-        pThis->m_hWnd = ::CreateWindowExA(WS_EX_TOPMOST, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 1, 1, nullptr,
-                                          nullptr, nullptr, nullptr);
-        ::SetWindowLongPtrA(pThis->m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pThis));
-        ::SetEvent(pThis->m_hReady);
-        MSG msg;
-        while (::GetMessageA(&msg, nullptr, 0, 0) > 0)
-            ::DispatchMessageA(&msg);
-        return 0;
+        HWND hWnd = ::CreateWindowExA(WS_EX_TOPMOST, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                      nullptr, nullptr);
+        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pParam));
+        return hWnd;
     }
     static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     {
@@ -78,22 +63,19 @@ private:
         char szTip[128] = {};
         ::WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(static_cast<const BYTE*>(pCopy->lpData) + 16),
                               -1, szTip, sizeof szTip - 1, nullptr, nullptr);
-        ::EnterCriticalSection(&pThis->m_cs);
+        std::lock_guard<std::mutex> lock(pThis->m_lock);
         bool bRefuse = pThis->m_nRefused < pThis->m_nRefusals;
         if (bRefuse)
             ++pThis->m_nRefused;
         else
             pThis->m_taken.push_back({static_cast<DWORD>(pCopy->dwData), szTip});
-        ::LeaveCriticalSection(&pThis->m_cs);
         return bRefuse ? FALSE : TRUE;
     }
 
     int m_nRefusals;
-    CRITICAL_SECTION m_cs;
+    std::mutex m_lock;
     std::vector<ShellCall> m_taken;
-    HWND m_hWnd = nullptr;
-    HANDLE m_hThread;
-    HANDLE m_hReady;
+    CWindowThread m_thread;
 };
 
 class TrayIconTest : public ::testing::Test {
@@ -113,7 +95,7 @@ TEST_F(TrayIconTest, TipIsAlwaysBoundedAndTerminated)
     CTrayIcon tray;
     std::string longTip(300, 'x');
     tray.m_nid.dwState = 0x5A5A5A5A; // the field right after the tip
-    tray.Add(m_hWnd, WM_USER + 100, ::LoadIconA(nullptr, IDI_APPLICATION), longTip.c_str(), 128);
+    tray.Add(m_hWnd, WM_TRAY_NOTIFY, ::LoadIconA(nullptr, IDI_APPLICATION), longTip.c_str(), TRAY_ICON_ID);
     EXPECT_EQ(std::string(127, 'x'), tray.m_nid.szTip);
     EXPECT_EQ(0x5A5A5A5Au, tray.m_nid.dwState) << "the copy ran past the tip";
     tray.ShowStatus({IDI_NO_PHONE, nullptr});
@@ -126,7 +108,7 @@ TEST_F(TrayIconTest, OnlyChangesReachTheShell)
 {
     CFakeTray shell(0);
     CTrayIcon tray;
-    tray.Add(m_hWnd, WM_USER + 100, ::LoadIconA(nullptr, IDI_APPLICATION), "Tandivorex", 128);
+    tray.Add(m_hWnd, WM_TRAY_NOTIFY, ::LoadIconA(nullptr, IDI_APPLICATION), "Tandivorex", TRAY_ICON_ID);
     for (const TrayStatus* pStatus : {&STATUS_NO_DEVICE, &STATUS_NO_DEVICE, &STATUS_NO_PHONE, &STATUS_NO_PHONE,
                                       &STATUS_CONNECTED, &STATUS_NO_DEVICE}) {
         tray.ShowStatus(*pStatus);
@@ -155,7 +137,7 @@ TEST_F(TrayIconTest, ARefusingShellEndsWithTheIconShowingTheCurrentStatus)
     // attempt is an add and a change, to find an add that timed out).
     CFakeTray shell(12);
     FakeHandsetReset(1);
-    CMessageRecorder phone("AfxFrameOrView42", "k7340 Software Phone");
+    CMessageRecorder phone(known::PHONE_CLASS, known::PHONE_TITLE);
     CHostThread host;
     for (int i = 0; i < 8 && shell.Taken().empty(); ++i)
         host.TickBoth();
@@ -167,6 +149,40 @@ TEST_F(TrayIconTest, ARefusingShellEndsWithTheIconShowingTheCurrentStatus)
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), taken[0].message);
     EXPECT_STREQ(STATUS_CONNECTED.pszTip, taken[0].tip.c_str());
     EXPECT_EQ(LoadTrayPicture(IDR_MAINFRAME), host.Dlg().m_tray.m_nid.hIcon);
+}
+
+// Does the shell still know the host's icon? Modifying an unknown one fails.
+bool TrayHasIcon(HWND hWnd)
+{
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    nid.hWnd = hWnd;
+    nid.uID = TRAY_ICON_ID;
+    return ::Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
+}
+
+TEST(TrayIconInTheHost, TaskbarRestartBringsTheIconBackWithItsStatus)
+{
+    FakeHandsetReset(0);
+    CHostThread host;
+    host.Sync();
+    ASSERT_TRUE(TrayHasIcon(host.Window()));
+
+    // As if Explorer had restarted: the shell no longer knows the icon.
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    nid.hWnd = host.Window();
+    nid.uID = TRAY_ICON_ID;
+    ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &nid));
+    ASSERT_FALSE(TrayHasIcon(host.Window()));
+
+    DWORD_PTR dwResult = 0;
+    ::SendMessageTimeoutA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0,
+                          SMTO_ABORTIFHUNG, 5000, &dwResult);
+    host.Sync();
+    EXPECT_TRUE(TrayHasIcon(host.Window()));
+    EXPECT_EQ(LoadTrayPicture(IDI_NO_DEVICE), host.Dlg().m_tray.m_nid.hIcon);
+    EXPECT_STREQ(STATUS_NO_DEVICE.pszTip, host.Dlg().m_tray.m_nid.szTip);
 }
 
 // The pixels of an icon as drawn at its own size, colour then mask.

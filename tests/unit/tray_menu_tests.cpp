@@ -6,12 +6,11 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/fake_handset_library.h"
+#include "tests/support/known_values.h"
 #include "tests/support/message_recorder.h"
-#include "tray/registry_key.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 namespace {
@@ -188,27 +187,12 @@ TEST_F(TrayMenuTest, APathThatCannotBeStoredWholeIsNotStoredAtAll)
     EXPECT_EQ(ExpectedCommand(path.c_str()), ReadRunValue());
 }
 
-TEST_F(TrayMenuTest, AValueLongerThanTheBufferIsNeverReadPastIt)
-{
-    std::string longValue(400, 'L');
-    SetRunValue(REG_SZ, longValue.c_str(), static_cast<DWORD>(longValue.size() + 1));
-    CRegistryKey key(HKEY_CURRENT_USER, RUN_KEY);
-    BYTE guarded[64 + MAX_PATH + 64];
-    std::memset(guarded, 0xA5, sizeof guarded);
-    EXPECT_EQ(0, key.ReadValue(VALUE, nullptr, guarded + 64, MAX_PATH));
-    for (size_t i = 0; i < 64; ++i) {
-        ASSERT_EQ(0xA5, guarded[i]) << "before the buffer, byte " << i;
-        ASSERT_EQ(0xA5, guarded[64 + MAX_PATH + i]) << "after the buffer, byte " << i;
-    }
-    EXPECT_EQ(longValue.size() + 1, key.ValueSize(VALUE));
-}
-
 TEST_F(TrayMenuTest, NotificationsForOtherIconsOrButtonsOpenNothing)
 {
     CHostThread host;
-    EXPECT_EQ(-1, ::SendMessageA(host.Window(), WM_USER + 100, 127, WM_RBUTTONDOWN));
+    EXPECT_EQ(-1, ::SendMessageA(host.Window(), known::TRAY_MESSAGE, known::TRAY_ID - 1, WM_RBUTTONDOWN));
     for (LPARAM mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP, WM_MOUSEMOVE})
-        EXPECT_EQ(1, ::SendMessageA(host.Window(), WM_USER + 100, 128, mouse)) << mouse;
+        EXPECT_EQ(1, ::SendMessageA(host.Window(), known::TRAY_MESSAGE, known::TRAY_ID, mouse)) << mouse;
     // A menu being tracked would show as a visible popup-menu window.
     HWND hMenuWnd = ::FindWindowA("#32768", nullptr);
     EXPECT_TRUE(hMenuWnd == nullptr || !::IsWindowVisible(hMenuWnd));
@@ -221,7 +205,7 @@ TEST_F(TrayMenuTest, TheMenuOpensWithTheHostInTheForeground)
     CMessageRecorder other("TrayMenuOther", "other");
     CHostThread host;
     ::SetForegroundWindow(other.Window());
-    ::PostMessageA(host.Window(), WM_USER + 100, TRAY_ICON_ID, WM_RBUTTONDOWN);
+    ::PostMessageA(host.Window(), known::TRAY_MESSAGE, known::TRAY_ID, WM_RBUTTONDOWN);
     HWND hMenuWnd = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (hMenuWnd = ::FindWindowA("#32768", nullptr)) && ::IsWindowVisible(hMenuWnd); },
                         5000));
@@ -241,7 +225,7 @@ TEST_F(TrayMenuTest, ExitClosesTheLibraryAndEndsTheLoop)
 TEST_F(TrayMenuTest, AboutBoxFromTheMenuOrTheSystemCommandKeepsTheHostWorking)
 {
     FakeHandsetReset(1);
-    CMessageRecorder phone("AfxFrameOrView42", "k7340 Software Phone");
+    CMessageRecorder phone(known::PHONE_CLASS, known::PHONE_TITLE);
     CHostThread host;
     const struct { UINT message; WPARAM wParam; } openers[] = {
         {WM_COMMAND, ID_TRAY_ABOUT}, {WM_SYSCOMMAND, 0x0010}, {WM_SYSCOMMAND, 0x001F}};
@@ -256,7 +240,7 @@ TEST_F(TrayMenuTest, AboutBoxFromTheMenuOrTheSystemCommandKeepsTheHostWorking)
         host.TickBoth();
         host.TickBoth();
         ASSERT_EQ(phone.Window(), host.Dlg().m_bridge.m_hTarget);
-        HandsetCallback(11, 0x89, &host.Dlg());
+        HandsetCallback(QV_EVENT_KEY, QV_KEY_0 + 9, &host.Dlg());
         ASSERT_TRUE(WaitFor([&] { phone.Flush(); return !phone.Take().empty(); }, 3000));
         ::PostMessageA(hAbout, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(WaitFor([] { return ::FindWindowA(nullptr, "About Tandivorex") == nullptr; }, 5000));

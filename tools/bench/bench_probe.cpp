@@ -3,6 +3,7 @@
 // start and exit times, copies started together, and phone states sent as
 // fast as they are answered. Times come from QueryPerformanceCounter, the
 // clock the softphone's and the device's logs use.
+#include "app/outside_interface.h"
 #include "standins/handset_sim/handset_protocol.h"
 
 #include <windows.h>
@@ -16,8 +17,6 @@ using namespace handset_protocol;
 
 namespace {
 
-const char kHostCaption[] = "*Tandivorex";
-const UINT WM_PHONE_STATE = WM_USER + 102;
 const DWORD kWaitMs = 10000;    // for a window to appear or a process to end
 const DWORD kSettleMs = 500;    // a started program runs this long before it is asked to leave
 const int kMaxCount = 100000;
@@ -123,7 +122,7 @@ BOOL CALLBACK CountHost(HWND hWnd, LPARAM lParam)
     char caption[32];
     DWORD processId = 0;
     ::GetWindowThreadProcessId(hWnd, &processId);
-    if (::GetWindowTextA(hWnd, caption, sizeof(caption)) > 0 && std::strcmp(caption, kHostCaption) == 0
+    if (::GetWindowTextA(hWnd, caption, sizeof(caption)) > 0 && std::strcmp(caption, HOST_WINDOW_CAPTION) == 0
         && (pSearch->processId == 0 || pSearch->processId == processId)) {
         pSearch->hFound = hWnd;
         ++pSearch->count;
@@ -235,7 +234,7 @@ int Copies(int count)
 
 int PhoneStates(int seconds)
 {
-    HWND hHost = ::FindWindowA(nullptr, kHostCaption);
+    HWND hHost = ::FindWindowA(nullptr, HOST_WINDOW_CAPTION);
     if (hHost == nullptr)
         return Fail("Tandivorex is not running");
     // A state other than both, so that every message after it is a change the

@@ -10,9 +10,6 @@
 
 namespace {
 
-const char kSoftphoneClass[] = "AfxFrameOrView42";
-const char kSoftphoneTitle[] = "k7340 Software Phone";
-const LPARAM kKeyLParam = 0x0001C001; // what the program's key messages carry
 
 // The device takes one library at a time: keep asking until the other lets go.
 const DWORD kOpenRetryMs = 10;
@@ -27,13 +24,13 @@ HANDLE s_hLost = nullptr;
 UINT VirtualKey(int type, int value)
 {
     int code = value & 0xFF;
-    if (type == 11 && code >= 0x80 && code <= 0x89)
-        return '0' + (code - 0x80);
-    if (type == 4 && value == 4)
+    if (type == QV_EVENT_KEY && code >= QV_KEY_0 && code <= QV_KEY_0 + 9)
+        return '0' + (code - QV_KEY_0);
+    if (type == QV_EVENT_EXTENDED_KEY && value == QV_EXTENDED_RIGHT)
         return VK_RIGHT;
-    if (type == 4 && value == 20)
+    if (type == QV_EVENT_EXTENDED_KEY && value == QV_EXTENDED_F5)
         return VK_F5;
-    if (type == 4 && value == 35)
+    if (type == QV_EVENT_EXTENDED_KEY && value == QV_EXTENDED_LEFT)
         return VK_LEFT;
     return 0;
 }
@@ -45,7 +42,7 @@ int WINAPI OnHandsetEvent(int type, int value, void*)
         return 0;
     }
     UINT vk = VirtualKey(type, value);
-    return vk != 0 && ::PostMessageA(s_hPhone, WM_KEYDOWN, vk, kKeyLParam) ? 1 : 0;
+    return vk != 0 && ::PostMessageA(s_hPhone, WM_KEYDOWN, vk, KEY_LPARAM) ? 1 : 0;
 }
 
 } // namespace
@@ -60,7 +57,7 @@ int main(int argc, char**)
                     stderr);
         return 2;
     }
-    s_hPhone = ::FindWindowA(kSoftphoneClass, kSoftphoneTitle);
+    s_hPhone = ::FindWindowA(SOFTPHONE_CLASS, SOFTPHONE_TITLE);
     s_hLost = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (s_hPhone == nullptr || s_hLost == nullptr) {
         std::fputs("bench-direct: no softphone window\n", stderr);

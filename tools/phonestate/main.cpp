@@ -1,14 +1,12 @@
 // Sends a phone state to the running Tandivorex and prints its answer, so that
 // scripts and tests can drive it from outside.
-#include <windows.h>
+#include "app/outside_interface.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-const UINT WM_PHONE_STATE = WM_USER + 102;
-const char HOST_WINDOW_CAPTION[] = "*Tandivorex";
 const UINT SEND_TIMEOUT_MS = 5000;
 
 const char USAGE[] =
