@@ -13,7 +13,7 @@ import subprocess
 import sys
 import time
 
-from desktop import Desktop, SoftphoneLog, wait_for, wine_pids
+from scripts.lib.desktop import SoftphoneLog, WineDesktop, wait_for
 
 FULL = {"cpu_seconds": 60, "rounds": 10, "pairs": 50, "cycles": 200, "lifecycles": 10,
         "phonestate_seconds": 5}
@@ -116,11 +116,11 @@ def fields(output):
 
 
 class Bench:
-    def __init__(self, root, out_dir, counts):
+    def __init__(self, root, out_dir, counts, desk):
         self.root = root
         self.out = out_dir
         self.counts = counts
-        self.desk = Desktop(os.path.join(root, "build", "win64", "bin"), out_dir)
+        self.desk = desk
         self.results = {}  # key -> (measured, met: True, False or None)
         self.failures = {}  # key -> why it was not measured
         self.notes = []
@@ -210,8 +210,7 @@ class Bench:
     def start_program(self):
         self.say("Tandivorex starts; the handset is unplugged")
         self.program = self.desk.start("Tandivorex.exe")
-        prefix = os.environ["WINEPREFIX"]
-        found = wait_for(lambda: wine_pids(prefix, "Tandivorex.exe"), 10)
+        found = wait_for(lambda: self.desk.pids("Tandivorex.exe"), 10)
         if len(found) != 1:
             raise RuntimeError(f"expected one Tandivorex.exe process, found {len(found)}")
         self.pid = found[0]
@@ -388,17 +387,10 @@ class Bench:
     # The run -----------------------------------------------------------------
 
     def run(self):
-        # What an earlier run left: the logs are appended to, and read from the start.
-        for name in os.listdir(self.out):
-            if name.endswith((".log", ".dat", ".png")) or name == "report.md":
-                os.remove(os.path.join(self.out, name))
         self.phase(["size32", "size64"], self.sizes)
         self.set("handles", NOT_SEEN.format("GetProcessHandleCount"))
         self.set("gdi", NOT_SEEN.format("GetGuiResources"))
 
-        self.desk.start("handset-sim.exe", "serve", "--log", self.device_log.path)
-        if not wait_for(lambda: self.desk.run("handset-sim.exe", "status")[0] == 0, 10):
-            raise RuntimeError("the simulated handset did not start")
         _, self.phone_log = self.desk.start_softphone("--pos", "200", "150")
 
         self.phase(["start", "exit"], self.lifecycle)
@@ -420,10 +412,6 @@ class Bench:
         self.phase(["rss_cycles", "anon_cycles"], self.memory_after_cycles)
         self.phase(["phonestate"], self.phone_states)
 
-    def stop(self):
-        self.resume()
-        self.desk.run("handset-sim.exe", "quit")
-        self.desk.stop_all()
 
     # The report --------------------------------------------------------------
 
@@ -485,7 +473,7 @@ class Bench:
         lines = [
             f"# Tandivorex bench ({mode})", "",
             f"{time.strftime('%Y-%m-%d %H:%M')}, {os.cpu_count()} cores, "
-            f"{subprocess.run(['wine', '--version'], capture_output=True, text=True).stdout.strip()}; "
+            f"{subprocess.run(['wine', '--version'], capture_output=True, text=True, env=self.desk.env).stdout.strip()}; "
             f"load average before: {load_before}, after: {loadavg()}; the whole run took "
             f"{time.time() - started:.0f} s.", "",
             table, "",
@@ -552,13 +540,21 @@ def main(argv):
     out = os.path.join(root, "build", "bench")
     started = float(os.environ.get("BENCH_STARTED", time.time()))
     load_before = loadavg()
-    bench = Bench(root, out, QUICK if quick else FULL)
-    try:
-        bench.run()
-    finally:
-        bench.stop()
-    bench.say("measured")
-    table = bench.report("--quick" if quick else "full", load_before, started)
+    # What an earlier run left: the logs are appended to, and read from the start.
+    os.makedirs(out, exist_ok=True)
+    for name in os.listdir(out):
+        if name.endswith((".log", ".dat", ".png")) or name == "report.md":
+            os.remove(os.path.join(out, name))
+    bin_dir = os.path.join(root, "build", "win64", "bin")
+    with WineDesktop(bin_dir, out, prefix=os.path.join(out, "wineprefix"),
+                     device_log=os.path.join(out, "device.log")) as desk:
+        bench = Bench(root, out, QUICK if quick else FULL, desk)
+        try:
+            bench.run()
+        finally:
+            bench.resume()
+        bench.say("measured")
+        table = bench.report("--quick" if quick else "full", load_before, started)
     print(table)
     print(f"bench: report in {os.path.join(out, 'report.md')}")
     return 0

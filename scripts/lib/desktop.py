@@ -1,26 +1,27 @@
-"""Drives Tandivorex and its stand-ins in a running Wine desktop, and reads
-the tray the way a person does: from a screenshot of the task bar.
+"""Tandivorex and its stand-ins in a Wine desktop, driven the way a person
+would: programs started and ended, the tray read from screenshots and its
+menu clicked, windows' controls read and clicked. Used by the end-to-end
+tests, the demo, the bench and the shell-restart probe:
 
-Used by the end-to-end tests and by the demo. Expects WINEPREFIX and DISPLAY of
-a session made by wine-session.sh, whose default desktop every process joins.
+    with WineDesktop(bin_dir, artifacts, device=True) as desk:
+        desk.start("Tandivorex.exe")
+        desk.sim("plug")
+        desk.wait_tray(NO_SOFTPHONE)
+
+Given a prefix it makes a Wine session of its own and ends it afterwards;
+without, it joins the one it runs in (under scripts/test). With device=True
+it starts the simulated handset, unplugged; whatever device runs at the end,
+its own or one a panel started, is ended with everything it started.
 """
 
 import os
 import subprocess
 import tempfile
 import time
-from collections import Counter
 
-# The icon colours drawn by res/icons/draw_icons.py.
-BADGE_GREEN = (46, 160, 67)
-DARK_GREEN = (10, 70, 25)
-RED = (220, 30, 30)
-GREY = (150, 150, 150)
-
-NO_HANDSET = "no handset"
-NO_SOFTPHONE = "no softphone"
-CONNECTED = "connected"
-NO_ICON = "no icon"
+from scripts.lib import screen
+from scripts.lib.screen import NO_ICON
+from scripts.lib.session import WineSession
 
 # What the test session's crash debugger says when it ends a crashed program.
 CRASHED = "CRASHED: process"
@@ -43,191 +44,72 @@ def wait_for(condition, timeout, interval=0.2):
         time.sleep(interval)
 
 
-def wine_pids(prefix, name):
-    """The Linux processes running the Windows program name in this Wine prefix."""
-    pids = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open(f"/proc/{entry}/comm") as f:
-                if f.read().strip() != name:
-                    continue
-            with open(f"/proc/{entry}/environ", "rb") as f:
-                if f"WINEPREFIX={prefix}".encode() in f.read().split(b"\0"):
-                    pids.append(int(entry))
-        except OSError:
-            pass  # ended while we looked
-    return pids
+class WineDesktop:
+    """Processes started in a Wine session, and what its screen shows."""
 
-
-class Screenshot:
-    """The Wine desktop's pixels, as RGB triples."""
-
-    def __init__(self, png_path):
-        self.path = png_path
-        size = subprocess.run(["identify", "-format", "%w %h", png_path],
-                              check=True, capture_output=True, text=True).stdout.split()
-        self.width, self.height = int(size[0]), int(size[1])
-        self.rgb = subprocess.run(["convert", png_path, "-depth", "8", "rgb:-"],
-                                  check=True, capture_output=True).stdout
-
-    def pixel(self, x, y):
-        i = 3 * (y * self.width + x)
-        return tuple(self.rgb[i:i + 3])
-
-    def find(self, colour, top, bottom, left=0, right=None):
-        """The points in the band [top, bottom) that have exactly this colour."""
-        right = self.width if right is None else right
-        return [(x, y) for y in range(max(top, 0), min(bottom, self.height))
-                for x in range(left, right) if self.pixel(x, y) == colour]
-
-    def changed_points(self, other, top=0, bottom=None):
-        """The points, within rows [top, bottom), that differ from another shot
-        of the same size."""
-        bottom = self.height if bottom is None else bottom
-        points = set()
-        row = 3 * self.width
-        for y in range(max(top, 0), min(bottom, self.height)):
-            mine, theirs = self.rgb[y * row:(y + 1) * row], other.rgb[y * row:(y + 1) * row]
-            if mine != theirs:
-                points.update((x, y) for x in range(self.width)
-                              if mine[3 * x:3 * x + 3] != theirs[3 * x:3 * x + 3])
-        return points
-
-    def changed_box(self, other, top=0, bottom=None):
-        """(left, top, right, bottom), inclusive, of all that differs from
-        another shot within rows [top, bottom); None if nothing does."""
-        points = self.changed_points(other, top, bottom)
-        if not points:
-            return None
-        xs = [p[0] for p in points]
-        ys = [p[1] for p in points]
-        return min(xs), min(ys), max(xs), max(ys)
-
-    def changed_areas(self, other):
-        """The boxes (inclusive) of the connected areas that differ from another
-        shot, largest first: each new or changed window apart."""
-        points = self.changed_points(other)
-        boxes = []
-        while points:
-            todo = [points.pop()]
-            xs, ys = [todo[0][0]], [todo[0][1]]
-            while todo:
-                px, py = todo.pop()
-                for n in ((px + 1, py), (px - 1, py), (px, py + 1), (px, py - 1)):
-                    if n in points:
-                        points.remove(n)
-                        todo.append(n)
-                        xs.append(n[0])
-                        ys.append(n[1])
-            boxes.append((min(xs), min(ys), max(xs), max(ys)))
-        return sorted(boxes, key=lambda b: (b[2] - b[0] + 1) * (b[3] - b[1] + 1), reverse=True)
-
-
-class PopupMenu:
-    """A popup menu as drawn in a screenshot: a framed light box whose items are
-    the bands of rows with ink, and whose separators are thin lines across it."""
-
-    def __init__(self, shot, box):
-        self.shot = shot
-        self.before = None  # the shot before it opened, when known
-        self.left, self.top, self.right, self.bottom = box
-        inner = range(self.left + 3, self.right - 2)
-        majority = []
-        for y in range(self.top + 1, self.bottom):
-            colour, count = Counter(shot.pixel(x, y) for x in inner).most_common(1)[0]
-            majority.append((y, colour, len(inner) - count))
-        self.background = Counter(c for _, c, _ in majority).most_common(1)[0][0]
-        # Rows of another colour: a thin run is a separator, a thick one the
-        # highlight of the item under the pointer.
-        self.separators, thin = [], set()
-        run = []
-        for y, colour, _ in majority + [(None, self.background, 0)]:
-            if colour != self.background:
-                run.append(y)
-                continue
-            if 0 < len(run) <= 3:
-                self.separators.append(sum(run) // len(run))
-                thin.update(run)
-            run = []
-        self.items = []
-        for y, _, ink in majority:
-            if ink == 0 or y in thin:
-                continue
-            if self.items and y - self.items[-1][1] <= 2:
-                self.items[-1][1] = y
-            else:
-                self.items.append([y, y])
-        self.items = [tuple(band) for band in self.items]
-
-    def __repr__(self):
-        return f"menu at {self.left},{self.top}-{self.right},{self.bottom} with items at rows {self.items}"
-
-    def ink_left(self, index):
-        """The leftmost x of anything drawn in an item's band."""
-        top, bottom = self.items[index]
-        xs = []
-        for y in range(top, bottom + 1):
-            row = [self.shot.pixel(x, y) for x in range(self.left + 3, self.right - 2)]
-            colour = Counter(row).most_common(1)[0][0]
-            xs += [self.left + 3 + i for i, c in enumerate(row) if c != colour]
-        return min(xs)
-
-    def marked(self, index):
-        """Whether an item has a mark (a check) left of where the others' text starts."""
-        others = [self.ink_left(i) for i in range(len(self.items)) if i != index]
-        return self.ink_left(index) < min(others) - 3
-
-    def shown_in(self, shot):
-        """Whether a later shot still has this menu's frame where it was."""
-        colour = self.shot.pixel(self.left, self.top)
-        return all(shot.pixel(x, y) == colour
-                   for x in (self.left, self.right) for y in range(self.top, self.bottom + 1)) \
-            and all(shot.pixel(x, y) == colour
-                    for y in (self.top, self.bottom) for x in range(self.left, self.right + 1))
-
-    def item_centre(self, index):
-        top, bottom = self.items[index]
-        return (self.left + self.right) // 2, (top + bottom) // 2
-
-
-def find_popup_menu(before, after):
-    """The popup menu that appeared between two shots, or None: a changed area
-    that is a light box framed by one colour."""
-    for box in after.changed_areas(before):
-        left, top, right, bottom = box
-        if right - left < 40 or bottom - top < 30:
-            continue
-        frame = {after.pixel(x, y) for x in (left, right) for y in range(top, bottom + 1)}
-        frame |= {after.pixel(x, y) for y in (top, bottom) for x in range(left, right + 1)}
-        if len(frame) == 1:
-            menu = PopupMenu(after, box)
-            if sum(menu.background) >= 3 * 200:
-                return menu
-    return None
-
-
-class Desktop:
-    """Processes started in the Wine session, and what the screen shows."""
-
-    def __init__(self, bin_dir, artifacts_dir):
-        self.bin_dir = os.path.abspath(bin_dir)
+    def __init__(self, bin_dirs, artifacts_dir, prefix=None, device=False, device_log=None,
+                 desktop_size="1024x768"):
+        # Programs are looked for in each folder in turn (a program's own and a
+        # simulator's, say); others (reg, explorer...) are Wine's.
+        self.bin_dirs = [os.path.abspath(d) for d in ([bin_dirs] if isinstance(bin_dirs, str) else bin_dirs)]
         self.artifacts = os.path.abspath(artifacts_dir)
-        os.makedirs(self.artifacts, exist_ok=True)
+        self.session = WineSession(prefix, desktop_size)
+        self.device = device or device_log is not None
+        self.device_log = device_log
         self.processes = []
         self.phones = 0
+
+    # The session and the device ----------------------------------------------
+
+    def __enter__(self):
+        os.makedirs(self.artifacts, exist_ok=True)
+        self.session.start()
+        try:
+            if self.device:
+                self.start("handset-sim.exe", "serve", *(["--log", self.device_log] if self.device_log else []))
+                if not wait_for(lambda: self.run("handset-sim.exe", "status")[0] == 0, 10):
+                    raise RuntimeError("the simulated handset did not start")
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+        return self
+
+    def __exit__(self, kind, value, traceback):
+        crashed = []
+        try:
+            if self.env is not None:
+                self.run("handset-sim.exe", "quit")  # any device, ours or a panel's
+                crashed = self.stop_all()
+                if self.session.prefix is None:
+                    # A shared session: the next user starts with an empty tray.
+                    wait_for(lambda: self.tray_status() == NO_ICON, 10)
+        finally:
+            self.session.stop()
+        if crashed and kind is None:
+            raise AssertionError(f"a program crashed; see {', '.join(crashed)}")
+        return False
+
+    @property
+    def env(self):
+        return self.session.env
+
+    def pids(self, name):
+        return self.session.pids(name)
 
     # Processes ---------------------------------------------------------------
 
     def exe(self, name):
-        return os.path.join(self.bin_dir, name)
+        for folder in self.bin_dirs:
+            path = os.path.join(folder, name)
+            if os.path.exists(path):
+                return path
+        return name
 
     def start(self, name, *args, wine_debug=None):
         """Starts a Windows program that keeps running; its output, with Wine's
         messages of the channels in wine_debug, goes to a log (output())."""
         log = open(os.path.join(self.artifacts, f"{name}.{len(self.processes)}.log"), "w")
-        env = dict(os.environ, WINEDEBUG=wine_debug) if wine_debug else None
+        env = dict(self.env, WINEDEBUG=wine_debug) if wine_debug else self.env
         # Wine's own helpers inherit our descriptors: never give them a pipe.
         proc = subprocess.Popen(["wine", self.exe(name), *args], stdin=subprocess.DEVNULL,
                                 stdout=log, stderr=subprocess.STDOUT, env=env)
@@ -241,11 +123,11 @@ class Desktop:
         with open(log.name, errors="replace") as f:
             return f.read()
 
-    def run(self, name, *args, timeout=30):
-        """Runs a Windows command line program to its end: (exit code, output)."""
+    def run(self, name, *args, timeout=30, env=None):
+        """Runs a Windows program, ours or Wine's, to its end: (exit code, output)."""
         with tempfile.TemporaryFile() as out:
-            rc = subprocess.run(["wine", self.exe(name), *args], stdin=subprocess.DEVNULL,
-                                stdout=out, stderr=subprocess.STDOUT, timeout=timeout).returncode
+            rc = subprocess.run(["wine", self.exe(name), *args], stdin=subprocess.DEVNULL, stdout=out,
+                                stderr=subprocess.STDOUT, timeout=timeout, env=env or self.env).returncode
             out.seek(0)
             text = out.read().decode(errors="replace").replace("\r\n", "\n")
         if CRASHED in text:
@@ -272,20 +154,12 @@ class Desktop:
             raise AssertionError(f"handset-sim {' '.join(args)} failed ({rc}): {out}")
         return out
 
-    def wine(self, program, *args, timeout=30):
-        """Runs one of Wine's own programs (reg, regedit...): (exit code, output)."""
-        with tempfile.TemporaryFile() as out:
-            rc = subprocess.run(["wine", program, *args], stdin=subprocess.DEVNULL,
-                                stdout=out, stderr=subprocess.STDOUT, timeout=timeout).returncode
-            out.seek(0)
-            return rc, out.read().decode(errors="replace").replace("\r\n", "\n")
-
     def sim_commands(self):
         """The command codes the simulated handset has received, oldest first."""
-        return [int(line.split()[0], 16) for line in self.sim("commands").splitlines()
-                if line.strip()]
+        return [int(line.split()[0], 16) for line in self.sim("commands").splitlines() if line.strip()]
 
     def stop_all(self):
+        """Ends every program started here; returns the logs of those that crashed."""
         for proc, log in reversed(self.processes):
             if proc.poll() is None:
                 proc.terminate()
@@ -300,43 +174,23 @@ class Desktop:
                 if CRASHED in f.read():
                     crashed.append(log.name)
         self.processes = []
-        if crashed:
-            raise AssertionError(f"a program crashed; see {', '.join(crashed)}")
+        return crashed
 
-    # The screen --------------------------------------------------------------
+    # The screen and the pointer ----------------------------------------------
 
     def desktop_window(self):
         out = subprocess.run(["xdotool", "search", "--name", "Wine desktop"],
-                             capture_output=True, text=True).stdout.split()
+                             capture_output=True, text=True, env=self.env).stdout.split()
         return out[0] if out else None
 
     def screenshot(self, name=None):
         """The Wine desktop window as a person sees it; kept when named."""
         # Polling shots overwrite one file; named ones are kept.
-        name = name or "last"
-        path = os.path.join(self.artifacts, f"{name}.png")
-        window = self.desktop_window() or "root"
-        subprocess.run(["import", "-window", window, path], check=True,
-                       stderr=subprocess.DEVNULL)
-        return Screenshot(path)
-
-    def tray_icon_area(self, shot):
-        """Where our icon is on the task bar (its points), from its colours."""
-        top = shot.height - 40
-        return shot.find(BADGE_GREEN, top, shot.height) + shot.find(GREY, top, shot.height)
+        path = os.path.join(self.artifacts, f"{name or 'last'}.png")
+        return screen.grab(self.desktop_window() or "root", path, self.env)
 
     def tray_status(self, shot=None):
-        """Which status the tray icon shows, read from its colours alone."""
-        shot = shot or self.screenshot()
-        top = shot.height - 40
-        count = {c: len(shot.find(c, top, shot.height)) for c in (BADGE_GREEN, DARK_GREEN, RED, GREY)}
-        if count[RED] >= 20 and count[BADGE_GREEN] >= 20:
-            return NO_HANDSET
-        if count[GREY] >= 20 and count[BADGE_GREEN] >= 20 and count[DARK_GREEN] == 0:
-            return NO_SOFTPHONE
-        if count[DARK_GREEN] >= 20 and count[BADGE_GREEN] >= 20 and count[RED] == 0:
-            return CONNECTED
-        return NO_ICON
+        return screen.tray_status(shot or self.screenshot())
 
     def wait_tray(self, status, timeout=6, keep_as=None):
         """Waits until the tray shows the status; keeps the screenshot when named."""
@@ -347,26 +201,25 @@ class Desktop:
         return shot
 
     def tray_icon_centre(self):
-        points = self.tray_icon_area(self.screenshot())
+        points = screen.tray_icon_area(self.screenshot())
         if not points:
             raise AssertionError("no tray icon on the task bar")
         xs = [p[0] for p in points]
         ys = [p[1] for p in points]
         return (min(xs) + max(xs)) // 2, (min(ys) + max(ys)) // 2
 
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *args], check=True, env=self.env)
+
     def click(self, x, y, button=1):
         """A real click at a point of the Wine desktop."""
-        window = self.desktop_window()
-        subprocess.run(["xdotool", "mousemove", "--window", window, str(x), str(y),
-                        "click", str(button)], check=True)
+        self.xdotool("mousemove", "--window", self.desktop_window(), str(x), str(y), "click", str(button))
 
     def settled_screen(self, name, timeout=3):
         """A shot taken with the pointer in the desktop's top right corner, once
         nothing moves any more (or the time is up)."""
-        window = self.desktop_window()
         shot = self.screenshot(name)
-        subprocess.run(["xdotool", "mousemove", "--window", window, str(shot.width - 3), "3"],
-                       check=True)
+        self.xdotool("mousemove", "--window", self.desktop_window(), str(shot.width - 3), "3")
         deadline = time.monotonic() + timeout
         while True:
             time.sleep(0.3)
@@ -377,9 +230,8 @@ class Desktop:
     def key(self, *names):
         """Keys pressed on the keyboard; they reach the window Wine has in front."""
         # X's focus may rest on the task bar's own window, which would take them.
-        window = self.desktop_window()
-        subprocess.run(["xdotool", "windowfocus", window], check=True)
-        subprocess.run(["xdotool", "key", *names], check=True)
+        self.xdotool("windowfocus", self.desktop_window())
+        self.xdotool("key", *names)
 
     # Windows' controls, read through tests/e2e/window_controls ------------------
 
@@ -429,7 +281,7 @@ class Desktop:
         # part of the menu: the pointer goes away and the screen settles first.
         before = self.settled_screen("before-menu")
         self.click(x, y, 3)
-        menu = wait_for(lambda: find_popup_menu(before, self.screenshot()), timeout)
+        menu = wait_for(lambda: screen.find_popup_menu(before, self.screenshot()), timeout)
         if keep_as or menu is None:
             self.screenshot(keep_as or "no-menu")
         if menu is None:

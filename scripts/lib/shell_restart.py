@@ -6,34 +6,29 @@ import signal
 import subprocess
 import sys
 
-from desktop import NO_SOFTPHONE, Desktop, wait_for, wine_pids
-
-def shell_pids():
-    """The explorer.exe owning this prefix's desktop (its only one), as Linux processes."""
-    return wine_pids(os.environ["WINEPREFIX"], "explorer.exe")
+from scripts.lib.desktop import WineDesktop, wait_for
+from scripts.lib.screen import NO_SOFTPHONE
 
 
 def main(bin_dir, artifacts, desktop_size):
-    desk = Desktop(bin_dir, artifacts)
-    try:
-        desk.start("handset-sim.exe", "serve")
-        wait_for(lambda: desk.run("handset-sim.exe", "status")[0] == 0, 10)
+    prefix = os.path.join(artifacts, "wineprefix")
+    with WineDesktop(bin_dir, artifacts, prefix=prefix, device=True, desktop_size=desktop_size) as desk:
         program = desk.start("Tandivorex.exe")
         desk.sim("plug")
         desk.wait_tray(NO_SOFTPHONE, keep_as="1-before")
         print(f"before: the tray shows '{NO_SOFTPHONE}'")
 
         # Killed, as a crashed Explorer is on Windows.
-        for pid in shell_pids():
+        for pid in desk.pids("explorer.exe"):
             os.kill(pid, signal.SIGKILL)
-        gone = wait_for(lambda: desk.desktop_window() is None and not shell_pids(), 10)
+        gone = wait_for(lambda: desk.desktop_window() is None and not desk.pids("explorer.exe"), 10)
         desk.screenshot("2-shell-ended")
         print(f"the shell ended: {'yes' if gone else 'no'}; "
               f"Tandivorex running: {'yes' if program.poll() is None else 'no'}")
 
         log_path = os.path.join(artifacts, "explorer-again.log")
         with open(log_path, "w") as log:
-            env = dict(os.environ, WINEDEBUG="err+all,+explorer")
+            env = dict(desk.env, WINEDEBUG="err+all,+explorer")
             shell = subprocess.Popen(["wine", "explorer.exe", f"/desktop=Default,{desktop_size}"],
                                      stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, env=env)
             # Wine's shell never broadcasts "TaskbarCreated", so even a shell
@@ -49,9 +44,6 @@ def main(bin_dir, artifacts, desktop_size):
             print(f"  explorer: {line}")
         print(f"Tandivorex running: {'yes' if program.poll() is None else 'no'}")
         return 0 if shell.poll() is None and desk.desktop_window() else 1
-    finally:
-        desk.run("handset-sim.exe", "quit")
-        desk.stop_all()
 
 
 if __name__ == "__main__":

@@ -7,13 +7,11 @@ import os
 import re
 import shutil
 import subprocess
-import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "lib"))
-from desktop import (CONNECTED, DARK_GREEN, NO_HANDSET, NO_ICON, NO_SOFTPHONE,  # noqa: E402
-                     Desktop, wait_for)
+from scripts.lib.desktop import WineDesktop, wait_for
+from scripts.lib.screen import CONNECTED, DARK_GREEN, NO_HANDSET, NO_ICON, NO_SOFTPHONE
 
 BIN = os.environ["TANDIVOREX_BIN"]
 ARTIFACTS = os.environ["TANDIVOREX_ARTIFACTS"]
@@ -30,22 +28,18 @@ class Program(unittest.TestCase):
     def setUp(self):
         artifacts = os.path.join(ARTIFACTS, self._testMethodName)
         shutil.rmtree(artifacts, ignore_errors=True)  # logs append; start each run afresh
-        self.desk = Desktop(BIN, artifacts)
-        self.desk.wine("reg", "delete", HKCU_RUN, "/v", "Tandivorex", "/f")
-        self.desk.start("handset-sim.exe", "serve")
-        self.assertTrue(wait_for(lambda: self.desk.run("handset-sim.exe", "status")[0] == 0, 10))
+        self.desk = self.enterContext(WineDesktop(BIN, artifacts, device=True))
+        self.forget_run_value()
+        self.addCleanup(self.forget_run_value)
         # Wine's ChangeWindowMessageFilterEx does nothing but say it was
         # called, on this channel.
         self.program = self.desk.start("Tandivorex.exe", wine_debug="-all,fixme+msg")
 
-    def tearDown(self):
-        self.desk.run("handset-sim.exe", "quit")
-        self.desk.stop_all()
-        self.desk.wine("reg", "delete", HKCU_RUN, "/v", "Tandivorex", "/f")
-        wait_for(lambda: self.desk.tray_status() == NO_ICON, 10)  # the next test starts with an empty tray
+    def forget_run_value(self):
+        self.desk.run("reg", "delete", HKCU_RUN, "/v", "Tandivorex", "/f")
 
     def run_value(self):
-        rc, out = self.desk.wine("reg", "query", HKCU_RUN, "/v", "Tandivorex")
+        rc, out = self.desk.run("reg", "query", HKCU_RUN, "/v", "Tandivorex")
         return out.split("REG_SZ", 1)[1].strip() if rc == 0 and "REG_SZ" in out else None
 
     def test_each_status_has_its_picture_and_a_dialled_number_reaches_the_softphone(self):
@@ -113,7 +107,7 @@ class Program(unittest.TestCase):
         self.assertTrue(self.desk.menu_closed(menu), "a click elsewhere left the menu open")
 
         path = subprocess.run(["winepath", "-w", self.desk.exe("Tandivorex.exe")], capture_output=True,
-                              text=True, stdin=subprocess.DEVNULL).stdout.strip()
+                              text=True, stdin=subprocess.DEVNULL, env=self.desk.env).stdout.strip()
         self.desk.choose(self.desk.open_tray_menu(), "AutoRun")
         self.assertTrue(wait_for(self.run_value, 5), "no Run value after AutoRun was chosen")
         self.assertEqual(f'"{path}"', self.run_value())

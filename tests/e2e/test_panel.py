@@ -3,12 +3,11 @@ through its controls, with the real Tandivorex between it and the softphone."""
 
 import os
 import shutil
-import sys
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "lib"))
-from desktop import (CONNECTED, NO_ICON, PANEL, PANEL_COMMANDS, PANEL_LAMP_NAME,  # noqa: E402
-                     PANEL_STATUS, Desktop, wait_for)
+from scripts.lib.desktop import (PANEL, PANEL_COMMANDS, PANEL_LAMP_NAME, PANEL_STATUS, WineDesktop,
+                                 wait_for)
+from scripts.lib.screen import CONNECTED
 
 VK_RETURN, VK_DIVIDE = 0x0D, 0x6F
 
@@ -17,12 +16,8 @@ class Panel(unittest.TestCase):
     def setUp(self):
         artifacts = os.path.join(os.environ["TANDIVOREX_ARTIFACTS"], "panel")
         shutil.rmtree(artifacts, ignore_errors=True)
-        self.desk = Desktop(os.environ["TANDIVOREX_BIN"], artifacts)
-
-    def tearDown(self):
-        self.desk.run("handset-sim.exe", "quit")
-        self.desk.stop_all()
-        wait_for(lambda: self.desk.tray_status() == NO_ICON, 10)
+        # No device: the panel starts one, which the desktop ends with the rest.
+        self.desk = self.enterContext(WineDesktop(os.environ["TANDIVOREX_BIN"], artifacts))
 
     def test_clicks_reach_the_softphone_and_commands_light_the_lamp(self):
         desk = self.desk

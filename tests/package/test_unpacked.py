@@ -7,13 +7,12 @@ menu's Exit."""
 import glob
 import os
 import shutil
-import sys
 import tempfile
 import unittest
 import zipfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "lib"))
-from desktop import CONNECTED, NO_HANDSET, NO_ICON, NO_SOFTPHONE, Desktop, wait_for  # noqa: E402
+from scripts.lib.desktop import WineDesktop, wait_for
+from scripts.lib.screen import CONNECTED, NO_HANDSET, NO_ICON, NO_SOFTPHONE
 
 DIST = os.environ["TANDIVOREX_DIST"]
 ARTIFACTS = os.environ["TANDIVOREX_ARTIFACTS"]
@@ -34,24 +33,15 @@ class Unpacked(unittest.TestCase):
             s.extractall(sim_folder)
         shutil.copy(os.path.join(sim_folder, "QVUSBTEL.dll"), folder)
         shutil.rmtree(ARTIFACTS, ignore_errors=True)
-        desk, sim = Desktop(folder, ARTIFACTS), Desktop(sim_folder, ARTIFACTS)
-
-        def stop():
-            sim.run("handset-sim.exe", "quit")
-            desk.stop_all()
-            sim.stop_all()
-            wait_for(lambda: desk.tray_status() == NO_ICON, 10)
-        self.addCleanup(stop)
-
-        sim.start("handset-sim.exe", "serve")
-        self.assertTrue(wait_for(lambda: sim.run("handset-sim.exe", "status")[0] == 0, 10))
+        # The program from its own folder, the simulator from the other.
+        desk = self.enterContext(WineDesktop([folder, sim_folder], ARTIFACTS, device=True))
         proc = desk.start("Tandivorex.exe")
         desk.wait_tray(NO_HANDSET, timeout=10, keep_as="no-handset")
-        sim.sim("plug")
+        desk.sim("plug")
         desk.wait_tray(NO_SOFTPHONE)
-        _, log = sim.start_softphone()
+        _, log = desk.start_softphone()
         desk.wait_tray(CONNECTED, keep_as="connected")
-        sim.sim("dial", "7")
+        desk.sim("dial", "7")
         self.assertTrue(wait_for(lambda: len(log.keys()) >= 2, 5), f"softphone got {log.keys()}")
         self.assertEqual([("keydown", ord("7")), ("keyup", ord("7"))],
                          [(kind, vk) for kind, vk, _, _ in log.keys()])
