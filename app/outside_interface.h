@@ -39,25 +39,29 @@ const DWORD QV_CODE_OPEN = 0x0000;
 const DWORD QV_CODE_CLOSE = 0xFFFF;
 
 // The handset library's event types, and the values that go with them.
-const int QV_EVENT_DEVICE_LOST = -1;
-const int QV_EVENT_KEYSET = 0;        // 256 to 398: the extended key set, forwarding on
-const int QV_EVENT_EXTENDED_KEY = 4;  // QV_EXTENDED_*
-const int QV_EVENT_KEY = 11;          // QV_KEY_* in the low byte
-const int QV_EVENT_ACTIVATE = 12;
-const int QV_EVENT_ESCAPE = 13;
-const int QV_EVENT_FORWARD_ON = 14;
-const int QV_EVENT_FORWARD_OFF = 15;
+enum QvEventType {
+    QV_EVENT_DEVICE_LOST = -1,
+    QV_EVENT_KEYSET = 0,       // 256 to 398: the extended key set, forwarding on
+    QV_EVENT_EXTENDED_KEY = 4, // QV_EXTENDED_*
+    QV_EVENT_KEY = 11,         // QV_KEY_* in the low byte
+    QV_EVENT_ACTIVATE = 12,
+    QV_EVENT_ESCAPE = 13,
+    QV_EVENT_FORWARD_ON = 14,
+    QV_EVENT_FORWARD_OFF = 15,
+};
 
-const int QV_KEYSET_FIRST = 256;
-const int QV_KEYSET_LAST = 398;
+enum QvEventValue {
+    QV_KEYSET_FIRST = 256,
+    QV_KEYSET_LAST = 398,
 
-const int QV_KEY_0 = 0x80; // to QV_KEY_0 + 9 for '9'
-const int QV_KEY_STAR = 0x8B;
-const int QV_KEY_HASH = 0x8C;
-const int QV_KEY_DOWN = 0x8D;
-const int QV_KEY_UP = 0x8E;
-const int QV_KEY_ENTER = 0x91;
+    QV_KEY_0 = 0x80, // to QV_KEY_0 + 9 for '9'
+    QV_KEY_STAR = 0x8B,
+    QV_KEY_HASH = 0x8C,
+    QV_KEY_DOWN = 0x8D,
+    QV_KEY_UP = 0x8E,
+    QV_KEY_ENTER = 0x91,
 
-const int QV_EXTENDED_RIGHT = 4;
-const int QV_EXTENDED_F5 = 20;
-const int QV_EXTENDED_LEFT = 35;
+    QV_EXTENDED_RIGHT = 4,
+    QV_EXTENDED_F5 = 20,
+    QV_EXTENDED_LEFT = 35,
+};

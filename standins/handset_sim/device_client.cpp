@@ -3,6 +3,7 @@
 #include "handset/qvusbtel.h"
 #include "standins/handset_sim/device_codes.h"
 #include "standins/handset_sim/handset_protocol.h"
+#include "standins/window_object.h"
 
 #include <stdio.h>
 
@@ -122,11 +123,7 @@ bool CDeviceClient::Check(LRESULT result, const char* what)
 
 LRESULT CALLBACK CDeviceClient::ReplyWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_NCCREATE) {
-        void* pClient = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
-        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pClient));
-    }
-    auto* pClient = reinterpret_cast<CDeviceClient*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    auto* pClient = static_cast<CDeviceClient*>(WindowObject(hWnd, msg, lParam));
     if (msg == WM_COPYDATA && pClient != nullptr) {
         auto* pCds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
         if (pCds->dwData != kCommandListTag || pCds->cbData % sizeof(DWORD) != 0)

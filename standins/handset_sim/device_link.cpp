@@ -1,5 +1,7 @@
 #include "device_link.h"
 
+#include "standins/window_object.h"
+
 #include <string>
 
 using namespace handset_protocol;
@@ -111,11 +113,7 @@ bool CDeviceLink::Request(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, 
 
 LRESULT CALLBACK CDeviceLink::ReplyWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_NCCREATE) {
-        void* pLink = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
-        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pLink));
-    }
-    auto* pLink = reinterpret_cast<CDeviceLink*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    auto* pLink = static_cast<CDeviceLink*>(WindowObject(hWnd, msg, lParam));
     if (msg != WM_COPYDATA || pLink == nullptr)
         return ::DefWindowProcW(hWnd, msg, wParam, lParam);
 

@@ -1,6 +1,7 @@
 #include "handset_device.h"
 
 #include "handset/qvusbtel.h"
+#include "standins/window_object.h"
 
 #include <stdio.h>
 
@@ -57,12 +58,9 @@ int CHandsetDevice::Serve(bool plugged, const char* pszLogPath)
 
 LRESULT CALLBACK CHandsetDevice::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_NCCREATE) {
-        auto* pDevice = static_cast<CHandsetDevice*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    auto* pDevice = static_cast<CHandsetDevice*>(WindowObject(hWnd, msg, lParam));
+    if (msg == WM_NCCREATE && pDevice != nullptr)
         pDevice->m_hWnd = hWnd;
-        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pDevice));
-    }
-    auto* pDevice = reinterpret_cast<CHandsetDevice*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
     if (pDevice == nullptr)
         return ::DefWindowProcW(hWnd, msg, wParam, lParam);
 

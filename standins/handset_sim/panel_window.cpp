@@ -2,6 +2,7 @@
 
 #include "standins/handset_sim/device_codes.h"
 #include "standins/handset_sim/panel_ids.h"
+#include "standins/window_object.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -193,12 +194,9 @@ bool CPanelWindow::PreTranslateMessage(const MSG& msg)
 
 LRESULT CALLBACK CPanelWindow::WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_NCCREATE) {
-        auto* pThis = static_cast<CPanelWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    auto* pThis = static_cast<CPanelWindow*>(WindowObject(hWnd, msg, lParam));
+    if (msg == WM_NCCREATE && pThis != nullptr)
         pThis->m_hWnd = hWnd;
-        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pThis));
-    }
-    auto* pThis = reinterpret_cast<CPanelWindow*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
     if (pThis == nullptr)
         return ::DefWindowProcA(hWnd, msg, wParam, lParam);
     return pThis->OnMessage(msg, wParam, lParam);

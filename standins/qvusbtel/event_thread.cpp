@@ -1,6 +1,7 @@
 #include "event_thread.h"
 
 #include "standins/handset_sim/handset_protocol.h"
+#include "standins/window_object.h"
 
 using namespace handset_protocol;
 
@@ -105,11 +106,7 @@ void CEventThread::Run()
 
 LRESULT CALLBACK CEventThread::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_NCCREATE) {
-        void* pThread = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
-        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pThread));
-    }
-    auto* pThread = reinterpret_cast<CEventThread*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    auto* pThread = static_cast<CEventThread*>(WindowObject(hWnd, msg, lParam));
     if (msg == kEvent && pThread != nullptr)
         return pThread->Report(FromParam(wParam), FromParam(lParam));
     return ::DefWindowProcW(hWnd, msg, wParam, lParam);

@@ -1,6 +1,7 @@
 #include "phone_window.h"
 
 #include "control_ids.h"
+#include "standins/window_object.h"
 
 namespace {
 
@@ -73,13 +74,9 @@ bool CPhoneWindow::Create(const CSoftphoneOptions& options)
 
 LRESULT CALLBACK CPhoneWindow::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    if (uMsg == WM_NCCREATE) {
-        auto pCreate = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        auto pThis = static_cast<CPhoneWindow*>(pCreate->lpCreateParams);
+    auto pThis = static_cast<CPhoneWindow*>(WindowObject(hWnd, uMsg, lParam));
+    if (uMsg == WM_NCCREATE && pThis != nullptr)
         pThis->m_hWnd = hWnd;
-        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pThis));
-    }
-    auto pThis = reinterpret_cast<CPhoneWindow*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
     if (pThis == nullptr)
         return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
     return pThis->OnMessage(uMsg, wParam, lParam);
