@@ -2,11 +2,11 @@
 // of its files is replaced or removed, so that none is left locked.
 #include "installer/msi_session.h"
 
+#include "app/outside_interface.h"
 #include "res/resource.h"
 
 namespace {
 
-const WCHAR HOST_WINDOW_CAPTION[] = L"*Tandivorex";
 // Exit closes the handset library first; the maker's takes a moment for that.
 const DWORD EXIT_WAIT_MS = 10000;
 
@@ -19,7 +19,7 @@ const DWORD EXIT_WAIT_MS = 10000;
 extern "C" UINT __stdcall EndRunningCopy(MSIHANDLE hInstall)
 {
     const LPCWSTR ACTION = L"EndRunningCopy";
-    HWND hWnd = ::FindWindowW(nullptr, HOST_WINDOW_CAPTION);
+    HWND hWnd = ::FindWindowA(nullptr, HOST_WINDOW_CAPTION);
     if (hWnd == nullptr)
         return ERROR_SUCCESS;
     std::wstring installed = GetProperty(hInstall, L"INSTALLDIR") + L"Tandivorex.exe";

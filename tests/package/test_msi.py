@@ -17,8 +17,8 @@ import tempfile
 import unittest
 import zipfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "lib"))
-from desktop import CONNECTED, NO_HANDSET, NO_ICON, NO_SOFTPHONE, Desktop, wait_for  # noqa: E402
+from scripts.lib.desktop import WineDesktop, wait_for
+from scripts.lib.screen import CONNECTED, NO_HANDSET, NO_ICON, NO_SOFTPHONE
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 DIST = os.environ["TANDIVOREX_DIST"]
@@ -50,6 +50,7 @@ class InstallSession(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.top = tempfile.mkdtemp()
+        cls.addClassCleanup(shutil.rmtree, cls.top, ignore_errors=True)
         (cls.msi,) = glob.glob(os.path.join(DIST, f"Tandivorex-*-{TAG}.msi"))
         zips = glob.glob(os.path.join(DIST, f"Tandivorex-*-{TAG}.zip"))
         (simulator,) = [z for z in zips if "-simulator-" in z]
@@ -65,7 +66,16 @@ class InstallSession(unittest.TestCase):
         os.environ["WINEPATH"] = "Z:" + maker.replace("/", "\\")
 
         shutil.rmtree(ARTIFACTS, ignore_errors=True)
-        cls.desk, cls.sim = Desktop(BIN, ARTIFACTS), Desktop(sim_folder, ARTIFACTS)
+        local, roaming = (cls.windows_path(v) for v in ("%LOCALAPPDATA%", "%APPDATA%"))
+        cls.install_dir = local + r"\Programs\Tandivorex"
+        cls.installed = cls.install_dir + r"\Tandivorex.exe"
+        cls.folder = cls.unix_path(cls.install_dir)
+        cls.shortcut = cls.unix_path(roaming + r"\Microsoft\Windows\Start Menu\Programs\Tandivorex.lnk")
+        # The installed program (each test that starts it has checked it is
+        # there), the simulator's programs, and this build's
+        # registry_value.exe. The handset is served from the start, unplugged.
+        cls.desk = cls.enterClassContext(WineDesktop([cls.folder, sim_folder, BIN], ARTIFACTS, device=True))
+        cls.addClassCleanup(cls.remove_what_is_left)
         cls.version = msi_property(cls.msi, "ProductVersion")
         cls.product = msi_property(cls.msi, "ProductCode")
         cls.old_version = older_version(cls.version)
@@ -78,30 +88,20 @@ class InstallSession(unittest.TestCase):
                        check=True, env=dict(os.environ, SOURCE_DATE_EPOCH="1700000000"))
         cls.old_product = msi_property(cls.old_msi, "ProductCode")
 
-        local, roaming = (cls.windows_path(v) for v in ("%LOCALAPPDATA%", "%APPDATA%"))
-        cls.install_dir = local + r"\Programs\Tandivorex"
-        cls.installed = cls.install_dir + r"\Tandivorex.exe"
-        cls.folder = cls.unix_path(cls.install_dir)
-        cls.shortcut = cls.unix_path(roaming + r"\Microsoft\Windows\Start Menu\Programs\Tandivorex.lnk")
-        cls.installed_desk = Desktop(cls.folder, ARTIFACTS)
-
     @classmethod
-    def tearDownClass(cls):
-        cls.sim.run("handset-sim.exe", "quit")
-        for desk in (cls.installed_desk, cls.sim):
-            desk.stop_all()
+    def remove_what_is_left(cls):
+        # Before the desktop ends: an uninstall ends the copy an upgrade started.
         for msi in (cls.msi, cls.old_msi):
             cls.msiexec("/x", msi)
-        cls.desk.wine("reg", "delete", "HKCU\\" + RUN_KEY, "/v", "Tandivorex", "/f")
-        cls.desk.wine("reg", "delete", "HKCU\\" + APPROVED_KEY, "/v", "Tandivorex", "/f")
-        wait_for(lambda: cls.desk.tray_status() == NO_ICON, 10)
-        shutil.rmtree(cls.top, ignore_errors=True)
+        cls.desk.run("reg", "delete", "HKCU\\" + RUN_KEY, "/v", "Tandivorex", "/f")
+        cls.desk.run("reg", "delete", "HKCU\\" + APPROVED_KEY, "/v", "Tandivorex", "/f")
 
     # Helpers ---------------------------------------------------------------
 
-    @classmethod
-    def windows_path(cls, variable):
-        return cls.desk.wine("cmd", "/c", "echo", variable)[1].strip()
+    @staticmethod
+    def windows_path(variable):
+        return subprocess.run(["wine", "cmd", "/c", "echo", variable], stdin=subprocess.DEVNULL,
+                              capture_output=True, text=True).stdout.strip()
 
     @staticmethod
     def unix_path(path):
@@ -112,7 +112,7 @@ class InstallSession(unittest.TestCase):
     def msiexec(cls, option, msi, *properties):
         """Silent, with a verbose log; the exit code as Linux keeps it (its low byte)."""
         log = os.path.join(ARTIFACTS, f"msiexec-{len(os.listdir(ARTIFACTS))}.log")
-        return cls.desk.wine("msiexec", option, "Z:" + msi.replace("/", "\\"), *properties, "/qn",
+        return cls.desk.run("msiexec", option, "Z:" + msi.replace("/", "\\"), *properties, "/qn",
                              "/l*v", "Z:" + log.replace("/", "\\"), timeout=60)[0]
 
     def value(self, key, name):
@@ -124,7 +124,7 @@ class InstallSession(unittest.TestCase):
         return int(kind), bytes.fromhex(data)
 
     def set_value(self, key, name, kind, data):
-        self.assertEqual(0, self.desk.wine("reg", "add", "HKCU\\" + key, "/v", name, "/t", kind, "/d", data, "/f")[0])
+        self.assertEqual(0, self.desk.run("reg", "add", "HKCU\\" + key, "/v", name, "/t", kind, "/d", data, "/f")[0])
 
     def uninstall_entries(self):
         """Our product codes among the uninstall keys: Wine writes a per-user
@@ -132,7 +132,7 @@ class InstallSession(unittest.TestCase):
         codes = {}
         for root in ("HKCU", "HKLM"):
             for code in (self.product, self.old_product):
-                rc, out = self.desk.wine("reg", "query", f"{root}\\{UNINSTALL_KEY}\\{code}")
+                rc, out = self.desk.run("reg", "query", f"{root}\\{UNINSTALL_KEY}\\{code}")
                 if rc == 0:
                     codes[code] = dict(line.split(None, 2)[::2] for line in out.splitlines()
                                        if "REG_" in line and len(line.split(None, 2)) == 3)
@@ -163,7 +163,7 @@ class InstallSession(unittest.TestCase):
         self.assert_installed_release(self.old_version, self.old_readme)
         self.assert_run_value_starts_the_installed_program()
         self.assertIsNone(self.value(APPROVED_KEY, "Tandivorex"), "AUTORUN=1 left Task Manager's switch-off")
-        InstallSession.older = self.installed_desk.start("Tandivorex.exe")
+        InstallSession.older = self.desk.start("Tandivorex.exe")
         self.desk.wait_tray(NO_HANDSET, timeout=10, keep_as="older-running")
 
     def test_2_upgrade_replaces_the_running_release_and_keeps_autorun_as_it_was(self):
@@ -184,21 +184,19 @@ class InstallSession(unittest.TestCase):
         self.assert_installed_release(self.version, os.path.join(self.shipped, "README.txt"))
 
     def test_3_installed_program_connects_and_passes_a_key(self):
-        self.sim.start("handset-sim.exe", "serve")
-        self.assertTrue(wait_for(lambda: self.sim.run("handset-sim.exe", "status")[0] == 0, 10))
-        self.sim.sim("plug")
+        self.desk.sim("plug")
         self.desk.wait_tray(NO_SOFTPHONE, timeout=10)
-        _, log = self.sim.start_softphone()
+        _, log = self.desk.start_softphone()
         self.desk.wait_tray(CONNECTED, keep_as="installed-connected")
-        self.sim.sim("dial", "7")
+        self.desk.sim("dial", "7")
         self.assertTrue(wait_for(lambda: len(log.keys()) >= 2, 5), f"softphone got {log.keys()}")
         self.assertEqual([("keydown", ord("7")), ("keyup", ord("7"))], [(k, vk) for k, vk, _, _ in log.keys()])
 
     def test_4_uninstall_ends_the_program_and_leaves_nothing_of_ours(self):
-        self.assertEqual("plugged open", self.sim.sim("status").strip())
+        self.assertEqual("plugged open", self.desk.sim("status").strip())
         self.assertEqual(0, self.msiexec("/x", self.msi))
         # Ended by its Exit, which closes the handset, before its files went.
-        self.assertTrue(wait_for(lambda: self.sim.sim("status").strip() == "plugged closed", 5))
+        self.assertTrue(wait_for(lambda: self.desk.sim("status").strip() == "plugged closed", 5))
         self.desk.wait_tray(NO_ICON, keep_as="uninstalled")
         left = os.listdir(self.folder) if os.path.isdir(self.folder) else None
         self.assertIsNone(left, "the install folder is left")
