@@ -4,18 +4,10 @@
 
 #include "handset/qvusbtel.h"
 #include "tray/about_dlg.h"
+#include "tray/autorun_value.h"
 #include "tray/registry_key.h"
 
-#include <strsafe.h>
-
 namespace {
-
-const char RUN_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char AUTORUN_VALUE[] = "Tandivorex";
-const WCHAR AUTORUN_VALUE_W[] = L"Tandivorex";
-// Where Task Manager and Settings switch a Run entry off without deleting it:
-// a binary value of the same name whose first byte has its lowest bit set.
-const char STARTUP_APPROVED_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 
 BOOL IsStartupDisabled()
 {
@@ -83,21 +75,10 @@ void CTandivorexDlg::OnTrayAutoRun()
     m_bAutoRun = !bWasOn;
     if (!bWasOn) {
         ::CheckMenuItem(m_hMenu, ID_TRAY_AUTORUN, MF_CHECKED);
-        // The value is a command line: quoted, so a path with spaces cannot
-        // start "C:\Program.exe" instead. A path that does not fit whole is
-        // not stored at all. Written wide, as the registry keeps every
-        // string: 260 characters, the same data an ANSI write of the
-        // 260-byte buffer leaves, but with the path's own characters where
-        // the code page has none.
-        size_t nPath = 0;
-        if (SUCCEEDED(::StringCchLengthW(m_szModulePath, MAX_PATH, &nPath)) && nPath > 0 &&
-            nPath + 3 <= MAX_PATH) {
-            WCHAR szCommand[MAX_PATH] = {};
-            szCommand[0] = L'"';
-            ::CopyMemory(szCommand + 1, m_szModulePath, nPath * sizeof(WCHAR));
-            szCommand[nPath + 1] = L'"';
+        // A path that does not fit whole is not stored at all.
+        WCHAR szCommand[MAX_PATH];
+        if (MakeAutoRunCommand(m_szModulePath, szCommand))
             key.WriteValueW(AUTORUN_VALUE_W, REG_SZ, reinterpret_cast<const BYTE*>(szCommand), sizeof szCommand);
-        }
         // The user has just asked for it: a switch-off left by Task Manager
         // or Settings would keep Windows from starting us all the same.
         CRegistryKey approved(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY);

@@ -13,15 +13,20 @@ import time
 import zipfile
 
 
+def for_windows(name, data):
+    """A file's bytes as Windows users get them: .txt files with CR LF."""
+    if name.endswith(".txt"):
+        return data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+    return data
+
+
 def main(out, entries):
     stamp = time.gmtime(int(os.environ["SOURCE_DATE_EPOCH"]))[:6]
     with zipfile.ZipFile(out, "w") as archive:
         for entry in entries:
             name, path = entry.split("=", 1)
             with open(path, "rb") as f:
-                data = f.read()
-            if name.endswith(".txt"):
-                data = data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+                data = for_windows(name, f.read())
             info = zipfile.ZipInfo(name, stamp)
             info.create_system = 0
             info.external_attr = 0x20  # FILE_ATTRIBUTE_ARCHIVE

@@ -25,12 +25,16 @@ package_clone "$work/again"
 
 failures=0
 [ "$(ls "$reference")" = "$(ls "$work/again/dist")" ] || { echo "FAIL: different files"; failures=1; }
-for f in "$reference"/*.zip; do
-    if ! cmp -s "$f" "$work/again/dist/$(basename "$f")"; then
-        echo "FAIL: $(basename "$f") differs; its members (CRC) from $reference, then again:"
-        diff <(unzip -v "$f") <(unzip -v "$work/again/dist/$(basename "$f")") || true
-        failures=1
-    fi
+for f in "$reference"/*.zip "$reference"/*.msi; do
+    again=$work/again/dist/$(basename "$f")
+    cmp -s "$f" "$again" && continue
+    failures=1
+    case $f in
+        *.zip) echo "FAIL: $(basename "$f") differs; its members (CRC) from $reference, then again:"
+               diff <(unzip -v "$f") <(unzip -v "$again") || true ;;
+        *.msi) echo "FAIL: $(basename "$f") differs; its summary from $reference, then again:"
+               diff <(msiinfo suminfo "$f") <(msiinfo suminfo "$again") || true ;;
+    esac
 done
 [ $failures -eq 0 ] && echo "the packages of $head built again are the same bytes"
 exit $failures

@@ -1,0 +1,52 @@
+// Ends the copy of the program that runs from the install folder, before any
+// of its files is replaced or removed, so that none is left locked.
+#include "installer/msi_session.h"
+
+#include "app/outside_interface.h"
+#include "res/resource.h"
+
+namespace {
+
+// Exit closes the handset library first; the maker's takes a moment for that.
+const DWORD EXIT_WAIT_MS = 10000;
+
+} // namespace
+
+// Immediate, before InstallValidate, in every install, upgrade, repair and
+// uninstall. A copy started from anywhere else holds none of our files and is
+// left running. When a copy was ended and the program stays installed (an
+// upgrade), TandivorexEnded tells the sequence to start the new one.
+extern "C" UINT __stdcall EndRunningCopy(MSIHANDLE hInstall)
+{
+    const LPCWSTR ACTION = L"EndRunningCopy";
+    HWND hWnd = ::FindWindowA(nullptr, HOST_WINDOW_CAPTION);
+    if (hWnd == nullptr)
+        return ERROR_SUCCESS;
+    std::wstring installed = GetProperty(hInstall, L"INSTALLDIR") + L"Tandivorex.exe";
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hWnd, &pid);
+    HANDLE hProcess = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (hProcess == nullptr) {
+        Log(hInstall, ACTION, L"a running copy could not be opened; left running");
+        return ERROR_SUCCESS;
+    }
+    WCHAR image[MAX_PATH * 2] = {};
+    DWORD cch = MAX_PATH * 2;
+    if (!::QueryFullProcessImageNameW(hProcess, 0, image, &cch) || ::lstrcmpiW(image, installed.c_str()) != 0) {
+        Log(hInstall, ACTION, std::wstring(L"the running copy is not ") + installed + L"; left running");
+        ::CloseHandle(hProcess);
+        return ERROR_SUCCESS;
+    }
+    Log(hInstall, ACTION, L"asking the running copy to exit");
+    ::PostMessageW(hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+    if (::WaitForSingleObject(hProcess, EXIT_WAIT_MS) == WAIT_OBJECT_0) {
+        ::MsiSetPropertyW(hInstall, L"TandivorexEnded", L"1");
+        Log(hInstall, ACTION, L"the running copy has exited");
+    } else {
+        // Windows Installer then finds the file in use and replaces it at the
+        // next restart, as it does for any locked file.
+        Log(hInstall, ACTION, L"the running copy did not exit in time");
+    }
+    ::CloseHandle(hProcess);
+    return ERROR_SUCCESS;
+}

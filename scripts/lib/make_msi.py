@@ -1,0 +1,108 @@
+"""Writes the per-user MSI of one build (installer/tandivorex.wxs, with wixl):
+
+    make_msi.py MSI BIN_DIR VERSION ARCH [--readme PATH]
+
+BIN_DIR holds Tandivorex.exe, phonestate.exe and msi_actions.dll; VERSION is
+a.b.c.d; ARCH is x86 (the download) or x64 (for the tests). --readme ships
+another README.txt than package/README.txt (the tests mark an older release
+with it). The bytes depend on nothing but the inputs: the files are dated
+SOURCE_DATE_EPOCH, the clock wixl writes into the summary is held there, and
+the product and package codes, which wixl would draw at random, are derived
+from the version and the contents.
+"""
+
+import argparse
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import uuid
+
+from make_zip import for_windows
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+WXS = os.path.join(ROOT, "installer", "tandivorex.wxs")
+# The wxs's UpgradeCode: the one identity every release shares.
+UPGRADE_CODE = uuid.UUID("D6AB68AC-3DDB-4B39-8AF3-FCFF5F67CFE1")
+MANUFACTURER = "The Tandivorex developers"
+
+
+def run(*command, cwd=None):
+    # wixl and msibuild report some failures only on stderr, exiting 0.
+    result = subprocess.run(command, cwd=cwd, capture_output=True, text=True)
+    if result.returncode != 0 or "CRITICAL" in result.stderr:
+        sys.exit(f"make_msi: {command[0]} failed:\n{result.stdout}{result.stderr}")
+    return result.stdout
+
+
+def stage(folder, bin_dir, readme):
+    """The package's inputs in one folder, named as wixl is told, dated alike."""
+    files = {
+        "Tandivorex.exe": os.path.join(bin_dir, "Tandivorex.exe"),
+        "phonestate.exe": os.path.join(bin_dir, "phonestate.exe"),
+        "msi_actions.dll": os.path.join(bin_dir, "msi_actions.dll"),
+        "README.txt": readme,
+        "LICENSE.txt": os.path.join(ROOT, "LICENSE"),
+        "tandivorex.ico": os.path.join(ROOT, "res", "icons", "tandivorex.ico"),
+        "tandivorex.wxs": WXS,
+    }
+    stamp = int(os.environ["SOURCE_DATE_EPOCH"])
+    digest = hashlib.sha256()
+    for name in sorted(files):
+        with open(files[name], "rb") as f:
+            data = for_windows(name, f.read())
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+        os.utime(os.path.join(folder, name), (stamp, stamp))
+        digest.update(name.encode() + b"\0" + hashlib.sha256(data).digest())
+    return digest.hexdigest()
+
+
+def main():
+    parser = argparse.ArgumentParser(prog="make_msi.py")
+    parser.add_argument("msi")
+    parser.add_argument("bin_dir")
+    parser.add_argument("version")
+    parser.add_argument("arch", choices=("x86", "x64"))
+    parser.add_argument("--readme", default=os.path.join(ROOT, "package", "README.txt"))
+    args = parser.parse_args()
+    fields = args.version.split(".")
+    # Windows Installer's limits on a product version.
+    if len(fields) != 4 or not all(f.isdigit() for f in fields) or int(fields[0]) > 255 \
+            or int(fields[1]) > 255 or int(fields[2]) > 65535 or int(fields[3]) > 65535:
+        sys.exit(f"make_msi: {args.version} is not a product version a.b.c.d "
+                 "(a, b up to 255; c, d up to 65535)")
+
+    with tempfile.TemporaryDirectory() as folder:
+        contents = stage(folder, os.path.abspath(args.bin_dir), os.path.abspath(args.readme))
+        # Each release a product of its own (a major upgrade); each build of
+        # it a package of its own.
+        product = uuid.uuid5(UPGRADE_CODE, f"product {args.version} {args.arch}")
+        package = uuid.uuid5(UPGRADE_CODE, f"package {args.version} {args.arch} {contents}")
+        epoch = int(os.environ["SOURCE_DATE_EPOCH"])
+        clock = ["faketime", "-f", time.strftime("@%Y-%m-%d %H:%M:%S", time.gmtime(epoch))]
+        os.environ["TZ"] = "UTC"
+        msi = os.path.join(folder, "out.msi")
+        # wixl takes its sources' paths relative to the folder it runs in.
+        run(*clock, "wixl", "-a", args.arch, "-D", f"Version={args.version}",
+            "-D", f"ProductCode={product}", "-D", "Bin=.", "-D", "Docs=.",
+            "-D", "Icon=tandivorex.ico", "-o", msi, "tandivorex.wxs", cwd=folder)
+        # wixl 0.101 drops IncludeMaximum: the older releases' row is made to
+        # include this version's own first three fields (0x100 | 0x200).
+        table = run("msiinfo", "export", msi, "Upgrade").split("\n")
+        table = ["\t".join(row.split("\t")[:4] + ["768"] + row.split("\t")[5:])
+                 if row.rstrip("\r").endswith("\tOLDERVERSIONFOUND") else row for row in table]
+        with open(os.path.join(folder, "Upgrade.idt"), "w", newline="") as f:
+            f.write("\n".join(table))
+        run(*clock, "msibuild", msi, "-i", os.path.join(folder, "Upgrade.idt"))
+        template = ("Intel" if args.arch == "x86" else "x64") + ";1033"
+        run(*clock, "msibuild", msi, "-s", "Tandivorex", MANUFACTURER, template,
+            "{" + str(package).upper() + "}")
+        shutil.move(msi, args.msi)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Checks the win32 release packages as a Windows user gets them: each zip
+# holds its files and nothing else; the MSI has the version record's version
+# and installs the program's four files and nothing else; and every exe and
+# DLL, the MSI's custom actions included (Windows Installer runs them in a
+# process of their own bitness), is a 32-bit PE importing only system DLLs
+# (and QVUSBTEL.dll, for the program): no compiler runtime to ship.
+# usage: check_packages.sh DIR NAME VERSION   (NAME: Tandivorex-VERSION[-dirty])
+set -u
+dir=$1 name=$2 version=$3
+system='^(kernel32|user32|advapi32|shell32|gdi32|comctl32|msvcrt|msi)\.dll$'
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+
+check_binaries() { # PACKAGE: the exes and DLLs unpacked from it
+    local f dll
+    for f in $(find "$unpacked" -name '*.exe' -o -name '*.dll'); do
+        i686-w64-mingw32-objdump -f "$f" 2>/dev/null | grep -q 'file format pei-i386$' || fail "$1: $(basename "$f") is not a 32-bit PE"
+        for dll in $(i686-w64-mingw32-objdump -p "$f" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z'); do
+            [[ $dll =~ $system ]] || [ "$(basename "$f"):$dll" = Tandivorex.exe:qvusbtel.dll ] ||
+                fail "$1: $(basename "$f") imports $dll"
+        done
+    done
+}
+
+check_zip() { # ZIP FILE...
+    local zip=$dir/$1 files
+    [ -f "$zip" ] || { fail "$1 is missing"; return; }
+    files=$(printf '%s\n' "${@:2}" | sort)
+    [ "$(unzip -Z1 "$zip" | sort)" = "$files" ] || fail "$1 holds" $(unzip -Z1 "$zip") "instead of" $files
+    rm -rf "${unpacked:?}"/*
+    unzip -q "$zip" -d "$unpacked"
+    check_binaries "$1"
+}
+
+check_msi() { # MSI FILE...
+    local msi=$dir/$1 files shipped
+    [ -f "$msi" ] || { fail "$1 is missing"; return; }
+    shipped=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" { print $2 }')
+    [ "$shipped" = "$version" ] || fail "$1: ProductVersion is '$shipped', not $version"
+    rm -rf "${unpacked:?}"/*
+    (cd "$unpacked" && msiextract -C files "$msi" >/dev/null &&
+        msiinfo extract "$msi" Binary.MsiActions >msi_actions.dll) || fail "$1 cannot be unpacked"
+    files=$(printf '%s\n' "${@:2}" | sort)
+    [ "$(find "$unpacked/files" -type f -printf '%f\n' | sort)" = "$files" ] ||
+        fail "$1 installs" $(find "$unpacked/files" -type f -printf '%f ') "instead of" $files
+    check_binaries "$1"
+}
+
+check_zip "$name-win32.zip" Tandivorex.exe phonestate.exe README.txt LICENSE.txt
+check_zip "$name-simulator-win32.zip" handset-sim.exe handset-panel.exe QVUSBTEL.dll softphone.exe README.txt LICENSE.txt
+check_msi "$name-win32.msi" Tandivorex.exe phonestate.exe README.txt LICENSE.txt
+[ $failures -eq 0 ] && echo "checked $name-win32.zip, $name-simulator-win32.zip and $name-win32.msi"
+exit $((failures > 0))
