@@ -7,10 +7,24 @@
 #include <msi.h>
 #include <msiquery.h>
 
-#include <string>
+// A property's whole value, held on the process heap for the length of one
+// action: a list of product codes has no useful upper bound. m_psz is never
+// null; it is empty when the property is unset or cannot be read, and the
+// action may cut it up in place.
+class CMsiProperty {
+public:
+    CMsiProperty(MSIHANDLE hInstall, LPCWSTR pszName);
+    ~CMsiProperty();
+    CMsiProperty(const CMsiProperty&) = delete;
+    CMsiProperty& operator=(const CMsiProperty&) = delete;
 
-// The property's whole value; empty when it is unset or cannot be read.
-std::wstring GetProperty(MSIHANDLE hInstall, LPCWSTR pszName);
+    LPWSTR m_psz;
 
-// A line for msiexec's log (/l*v), prefixed with the action's name.
-void Log(MSIHANDLE hInstall, LPCWSTR pszAction, const std::wstring& text);
+private:
+    WCHAR m_szEmpty[1];
+};
+
+// A line for msiexec's log (/l*v): the action's name, then the text, given
+// in up to four pieces so that a value of any length goes in whole.
+void Log(MSIHANDLE hInstall, LPCWSTR pszAction, LPCWSTR pszText, LPCWSTR pszText2 = nullptr,
+         LPCWSTR pszText3 = nullptr, LPCWSTR pszText4 = nullptr);

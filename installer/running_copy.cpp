@@ -1,5 +1,6 @@
 // Ends the copy of the program that runs from the install folder, before any
 // of its files is replaced or removed, so that none is left locked.
+#include "installer/installed_exe.h"
 #include "installer/msi_session.h"
 
 #include "app/outside_interface.h"
@@ -22,7 +23,7 @@ extern "C" UINT __stdcall EndRunningCopy(MSIHANDLE hInstall)
     HWND hWnd = ::FindWindowA(nullptr, HOST_WINDOW_CAPTION);
     if (hWnd == nullptr)
         return ERROR_SUCCESS;
-    std::wstring installed = GetProperty(hInstall, L"INSTALLDIR") + L"Tandivorex.exe";
+    CMsiProperty installDir(hInstall, L"INSTALLDIR");
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hWnd, &pid);
     HANDLE hProcess = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
@@ -30,10 +31,12 @@ extern "C" UINT __stdcall EndRunningCopy(MSIHANDLE hInstall)
         Log(hInstall, ACTION, L"a running copy could not be opened; left running");
         return ERROR_SUCCESS;
     }
+    WCHAR installed[MAX_PATH * 2];
     WCHAR image[MAX_PATH * 2] = {};
     DWORD cch = MAX_PATH * 2;
-    if (!::QueryFullProcessImageNameW(hProcess, 0, image, &cch) || ::lstrcmpiW(image, installed.c_str()) != 0) {
-        Log(hInstall, ACTION, std::wstring(L"the running copy is not ") + installed + L"; left running");
+    if (!MakeInstalledExe(installDir.m_psz, installed) || !::QueryFullProcessImageNameW(hProcess, 0, image, &cch) ||
+        ::lstrcmpiW(image, installed) != 0) {
+        Log(hInstall, ACTION, L"the running copy is not ", installDir.m_psz, INSTALLED_EXE_NAME, L"; left running");
         ::CloseHandle(hProcess);
         return ERROR_SUCCESS;
     }

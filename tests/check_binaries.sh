@@ -3,21 +3,22 @@
 #   Tandivorex.exe imports only system DLLs and QVUSBTEL.dll (no compiler
 #   runtime DLL to ship), and QV_DeviceIoControl crosses the DLL boundary by
 #   its undecorated name on both sides, so the maker's DLL can replace ours.
-#   The exe stays within MAX_BYTES and is marked terminal-server aware. On
+#   The exe stays within MAX_BYTES and is marked terminal-server aware; the
+#   MSI's custom actions, msi_actions.dll, within ACTIONS_MAX_BYTES. On
 #   32-bit, where a calling-convention mismatch corrupts the stack and 64-bit
 #   cannot show it, both sides of the handset interface clean their own
 #   arguments: the callback returns with
 #   "ret $0xc" (found through the linker map, the exe being stripped), the
 #   DLL's entry point with "ret $0x18" (found through its export table).
-# usage: check_binaries.sh BIN_DIR OBJDUMP MAX_BYTES
+# usage: check_binaries.sh BIN_DIR OBJDUMP MAX_BYTES ACTIONS_MAX_BYTES
 set -u
-bin=$1 objdump=$2 max_bytes=$3
+bin=$1 objdump=$2 max_bytes=$3 actions_max_bytes=$4
 allowed='^(kernel32|user32|advapi32|shell32|gdi32|msvcrt|comctl32|comdlg32|ole32|oleaut32|version|qvusbtel)\.dll$'
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-exe=$bin/Tandivorex.exe dll=$bin/QVUSBTEL.dll
-for f in "$exe" "$dll"; do
+exe=$bin/Tandivorex.exe dll=$bin/QVUSBTEL.dll actions=$bin/msi_actions.dll
+for f in "$exe" "$dll" "$actions"; do
     [ -f "$f" ] || { echo "FAIL: $f is missing (build it first)"; exit 1; }
 done
 
@@ -42,6 +43,9 @@ exports=$("$objdump" -p "$dll" | awk '/\[Ordinal\/Name Pointer\] Table/ { t = 1;
 
 size=$(stat -c %s "$exe")
 [ "$size" -le "$max_bytes" ] || fail "Tandivorex.exe is $size bytes, more than $max_bytes"
+actions_size=$(stat -c %s "$actions")
+[ "$actions_size" -le "$actions_max_bytes" ] ||
+    fail "msi_actions.dll is $actions_size bytes, more than $actions_max_bytes: is the C++ runtime back in it?"
 
 # The return instructions between two addresses of an image.
 rets() { "$objdump" -d --start-address="$2" --stop-address="$3" "$1" | grep -oE '\bret[lq]? *(\$0x[0-9a-f]+)?' | tr -d ' '; }
@@ -57,5 +61,5 @@ if "$objdump" -f "$exe" | grep -q 'file format pei-i386'; then
     [ "$qv_ret" = 'ret$0x18' ] || fail "QV_DeviceIoControl first returns with '$qv_ret', expected ret \$0x18"
 fi
 
-echo "checked $exe ($size bytes): imports $(echo $imports | tr '\n' ' ')${exe_qv:+, handset entry $exe_qv}"
+echo "checked $exe ($size bytes, msi_actions.dll $actions_size): imports $(echo $imports | tr '\n' ' ')${exe_qv:+, handset entry $exe_qv}"
 exit $((failures > 0))
