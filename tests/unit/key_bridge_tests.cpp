@@ -44,8 +44,8 @@ protected:
         return m_target.Take();
     }
 
-    // Events in, then exactly one press of each key out (none for 0).
-    void ExpectPresses(std::initializer_list<UINT> vks, const char* pszWhat)
+    // Exactly one press of each key (none for 0), as a table.
+    static std::vector<ExpectedMessage> Presses(std::initializer_list<UINT> vks)
     {
         std::vector<ExpectedMessage> expected;
         for (UINT vk : vks) {
@@ -55,7 +55,13 @@ protected:
             }
         }
         expected.push_back({0, 0, 0});
-        EXPECT_SEQUENCE(Keys(), expected.data(), pszWhat);
+        return expected;
+    }
+
+    // Events in, then exactly these presses out at the target.
+    void ExpectPresses(std::initializer_list<UINT> vks, const char* pszWhat)
+    {
+        EXPECT_SEQUENCE(Keys(), Presses(vks).data(), pszWhat);
     }
 
     CMessageRecorder m_target;
@@ -79,7 +85,16 @@ TEST_F(KeyBridgeTest, KeyComesToFrontThenDownAndUpHeld100ms)
 
 TEST_F(KeyBridgeTest, WholeKeyTableOnlyLowByteCounts)
 {
+    // Two bridges, each with one of the windows as its target, take the bytes
+    // in turn: each event must bring its own target forward from behind the
+    // other's, without a switch of the foreground in between.
+    CKeyBridge otherBridge;
+    otherBridge.m_hTarget = m_other.Window();
+    MakeOtherForeground();
     for (int byte = 0; byte < 256; ++byte) {
+        CKeyBridge& bridge = byte % 2 ? otherBridge : m_bridge;
+        CMessageRecorder& target = byte % 2 ? m_other : m_target;
+        CMessageRecorder& behind = byte % 2 ? m_target : m_other;
         UINT vk = 0;
         if (byte >= 0x80 && byte <= 0x89)
             vk = '0' + (byte - 0x80);
@@ -90,12 +105,14 @@ TEST_F(KeyBridgeTest, WholeKeyTableOnlyLowByteCounts)
 
         // Bits above the low byte must not matter, nor the sign; a key that
         // maps to nothing still brings the target forward.
-        MakeOtherForeground();
-        m_bridge.HandleEvent(QV_EVENT_KEY, (byte % 2 ? 0x7ABC1200 : static_cast<int>(0xFFFFFF00u)) | byte);
+        bridge.HandleEvent(QV_EVENT_KEY, (byte % 4 < 2 ? 0x7ABC1200 : static_cast<int>(0xFFFFFF00u)) | byte);
         char what[32];
         wsprintfA(what, "event 11, byte 0x%02X", byte);
-        ExpectPresses({vk}, what);
-        EXPECT_EQ(m_target.Window(), ::GetForegroundWindow()) << what;
+        // Both threads have handled the switch (see MakeOtherForeground).
+        behind.Flush();
+        target.Flush();
+        EXPECT_SEQUENCE(target.Take(), Presses({vk}).data(), what);
+        EXPECT_EQ(target.Window(), ::GetForegroundWindow()) << what;
     }
 }
 
