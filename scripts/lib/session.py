@@ -58,13 +58,15 @@ class WineSession:
     def pids(self, name):
         """The Linux processes running the Windows program name in this session."""
         prefix = f"WINEPREFIX={self.env['WINEPREFIX']}".encode()
+        # The kernel keeps a process's name to 15 characters.
+        comm = name[:15]
         pids = []
         for entry in os.listdir("/proc"):
             if not entry.isdigit():
                 continue
             try:
                 with open(f"/proc/{entry}/comm") as f:
-                    if f.read().strip() != name:
+                    if f.read().strip() != comm:
                         continue
                 with open(f"/proc/{entry}/environ", "rb") as f:
                     if prefix in f.read().split(b"\0"):

@@ -1,7 +1,7 @@
 // bench-probe: what scripts/bench has to do or time from inside the Wine
 // session, beside the program: handset events at a steady pace, plug cycles,
-// start and exit times, copies started together, and phone states sent as
-// fast as they are answered. Times come from QueryPerformanceCounter, the
+// start and exit times beside a bare program's, copies started together,
+// phone states sent as fast as they are answered, and the program's end. Times come from QueryPerformanceCounter, the
 // clock the softphone's and the device's logs use.
 #include "app/outside_interface.h"
 #include "standins/handset_sim/handset_protocol.h"
@@ -27,9 +27,11 @@ const char kUsage[] =
     "                     send the events COUNT times over, INTERVAL_MS apart\n"
     "  cycles COUNT       unplug, plug, and wait until the handset is open again\n"
     "  lifecycle COUNT    start Tandivorex.exe (beside this program) until its host\n"
-    "                     window exists, then post IDOK until the process is gone\n"
+    "                     window exists, then post IDOK until the process is gone;\n"
+    "                     then the same with bench-bare.exe, COUNT times in turn\n"
     "  copies COUNT       start COUNT copies at once; count those left running\n"
     "  phonestate SECONDS send phone states 257 and 258 in turn; count the answers\n"
+    "  quit               ask the running program to end, and wait until it has\n"
     "Prints its figures as name=value; exit status 0 done, 1 failed, 2 bad arguments.\n";
 
 double NowMs()
@@ -109,8 +111,18 @@ int Cycles(int count)
     return done == count ? 0 : Fail("the handset was not opened again");
 }
 
-// The host window of one process, by its caption.
+// A program the bench starts, and the caption of its first window.
+struct Subject {
+    const char* exe;
+    const char* caption;
+};
+
+const Subject kProgram = {"Tandivorex.exe", HOST_WINDOW_CAPTION};
+const Subject kBare = {"bench-bare.exe", "bench-bare"};
+
+// The window of one process, or of any, by its caption.
 struct HostSearch {
+    const char* caption;
     DWORD processId; // 0: any
     HWND hFound;
     int count;
@@ -122,7 +134,7 @@ BOOL CALLBACK CountHost(HWND hWnd, LPARAM lParam)
     char caption[32];
     DWORD processId = 0;
     ::GetWindowThreadProcessId(hWnd, &processId);
-    if (::GetWindowTextA(hWnd, caption, sizeof(caption)) > 0 && std::strcmp(caption, HOST_WINDOW_CAPTION) == 0
+    if (::GetWindowTextA(hWnd, caption, sizeof(caption)) > 0 && std::strcmp(caption, pSearch->caption) == 0
         && (pSearch->processId == 0 || pSearch->processId == processId)) {
         pSearch->hFound = hWnd;
         ++pSearch->count;
@@ -130,31 +142,33 @@ BOOL CALLBACK CountHost(HWND hWnd, LPARAM lParam)
     return TRUE;
 }
 
-HostSearch FindHosts(DWORD processId)
+HostSearch FindHosts(DWORD processId, const char* caption = HOST_WINDOW_CAPTION)
 {
-    HostSearch search = {processId, nullptr, 0};
+    HostSearch search = {caption, processId, nullptr, 0};
     ::EnumWindows(CountHost, reinterpret_cast<LPARAM>(&search));
     return search;
 }
 
-bool StartProgram(PROCESS_INFORMATION* pInfo)
+// Starts a program that lies beside this one.
+bool StartProgram(PROCESS_INFORMATION* pInfo, const char* exe = kProgram.exe)
 {
     char path[MAX_PATH];
     DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     char* slash = std::strrchr(path, '\\');
     if (length == 0 || length >= MAX_PATH || slash == nullptr
-        || static_cast<size_t>(slash - path) + sizeof("\\Tandivorex.exe") > MAX_PATH)
+        || static_cast<size_t>(slash - path) + 1 + std::strlen(exe) + 1 > MAX_PATH)
         return false;
-    std::strcpy(slash, "\\Tandivorex.exe");
+    slash[1] = '\0';
+    std::strcat(path, exe);
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     return ::CreateProcessA(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, pInfo) != 0;
 }
 
-// Asks the program to leave as its OK button would; ends it if it will not.
-bool EndProgram(const PROCESS_INFORMATION& info)
+// Asks a program to leave as its OK button would; ends it if it will not.
+bool EndProgram(const PROCESS_INFORMATION& info, const char* caption = HOST_WINDOW_CAPTION)
 {
-    HostSearch host = FindHosts(info.dwProcessId);
+    HostSearch host = FindHosts(info.dwProcessId, caption);
     if (host.hFound != nullptr)
         ::PostMessageA(host.hFound, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
     bool ended = ::WaitForSingleObject(info.hProcess, kWaitMs) == WAIT_OBJECT_0;
@@ -165,38 +179,65 @@ bool EndProgram(const PROCESS_INFORMATION& info)
     return ended;
 }
 
+// Starts one program until its first window exists, lets it run, then asks it
+// to leave until it is gone; prints both times under its name.
+int StartAndExit(const Subject& subject, const char* name)
+{
+    PROCESS_INFORMATION info;
+    double started = NowMs();
+    if (!StartProgram(&info, subject.exe))
+        return Fail("cannot start a program");
+    HostSearch host = FindHosts(info.dwProcessId, subject.caption);
+    while (host.hFound == nullptr && NowMs() - started < kWaitMs) {
+        ::Sleep(1);
+        host = FindHosts(info.dwProcessId, subject.caption);
+    }
+    double shown = NowMs();
+    if (host.hFound == nullptr) {
+        EndProgram(info, subject.caption);
+        return Fail("no window appeared");
+    }
+    ::Sleep(kSettleMs);
+    double asked = NowMs();
+    ::PostMessageA(host.hFound, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+    bool ended = ::WaitForSingleObject(info.hProcess, kWaitMs) == WAIT_OBJECT_0;
+    double gone = NowMs();
+    if (!ended) {
+        EndProgram(info, subject.caption);
+        return Fail("IDOK did not end the program");
+    }
+    ::CloseHandle(info.hProcess);
+    ::CloseHandle(info.hThread);
+    std::printf("%s_start_ms=%.2f %s_exit_ms=%.2f ", name, shown - started, name, gone - asked);
+    return 0;
+}
+
+// The program and the bare anchor in turn, so that both meet the same
+// conditions (a warm disk cache, the same load).
 int Lifecycle(int count)
 {
     for (int i = 0; i < count; ++i) {
-        PROCESS_INFORMATION info;
-        double started = NowMs();
-        if (!StartProgram(&info))
-            return Fail("cannot start Tandivorex.exe");
-        HostSearch host = FindHosts(info.dwProcessId);
-        while (host.hFound == nullptr && NowMs() - started < kWaitMs) {
-            ::Sleep(1);
-            host = FindHosts(info.dwProcessId);
-        }
-        double shown = NowMs();
-        if (host.hFound == nullptr) {
-            EndProgram(info);
-            return Fail("no host window appeared");
-        }
-        ::Sleep(kSettleMs);
-        double asked = NowMs();
-        ::PostMessageA(host.hFound, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-        bool ended = ::WaitForSingleObject(info.hProcess, kWaitMs) == WAIT_OBJECT_0;
-        double gone = NowMs();
-        if (!ended) {
-            EndProgram(info);
-            return Fail("IDOK did not end the program");
-        }
-        ::CloseHandle(info.hProcess);
-        ::CloseHandle(info.hThread);
-        std::printf("start_ms=%.2f exit_ms=%.2f\n", shown - started, gone - asked);
+        if (StartAndExit(kProgram, "program") != 0 || StartAndExit(kBare, "bare") != 0)
+            return 1;
+        std::printf("\n");
         std::fflush(stdout);
     }
     return 0;
+}
+
+int Quit()
+{
+    HostSearch host = FindHosts(0);
+    if (host.hFound == nullptr)
+        return Fail("Tandivorex is not running");
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(host.hFound, &processId);
+    HANDLE hProcess = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
+    ::PostMessageA(host.hFound, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+    bool ended = hProcess != nullptr && ::WaitForSingleObject(hProcess, kWaitMs) == WAIT_OBJECT_0;
+    if (hProcess != nullptr)
+        ::CloseHandle(hProcess);
+    return ended ? 0 : Fail("the program did not end");
 }
 
 int Copies(int count)
@@ -260,6 +301,8 @@ int PhoneStates(int seconds)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "quit") == 0)
+        return Quit();
     int count = 0;
     if (argc < 3 || !ParseCount(argv[2], &count)) {
         std::fputs(kUsage, stderr);
