@@ -31,6 +31,7 @@ HICON LoadTrayPicture(UINT nResourceId)
 CTrayIcon::CTrayIcon()
     : m_bAdded(FALSE)
     , m_bCurrent(FALSE)
+    , m_nIconId(0)
 {
     ::ZeroMemory(&m_nid, sizeof m_nid);
 }
@@ -49,18 +50,22 @@ BOOL CTrayIcon::Add(HWND hWnd, UINT uCallbackMessage, HICON hIcon, LPCSTR pszTip
     m_nid.uID = uID;
     m_nid.uCallbackMessage = uCallbackMessage;
     m_nid.hIcon = hIcon;
+    m_nIconId = 0; // a picture of the caller's, not one of the statuses
     CopyTip(pszTip);
     return Update();
 }
 
 void CTrayIcon::ShowStatus(const TrayStatus& status)
 {
-    HICON hIcon = LoadTrayPicture(status.nIconId);
     LPCSTR pszTip = status.pszTip != nullptr ? status.pszTip : "";
-    // Showing the same status again changes nothing on screen: no call.
-    if (hIcon == m_nid.hIcon && ::lstrcmpA(pszTip, m_nid.szTip) == 0 && m_bCurrent)
+    // Showing the same status again changes nothing on screen: no call. It is
+    // told by the picture's id rather than its handle, since the status is
+    // shown again every second and looking the picture up costs more than all
+    // the rest of a tick.
+    if (status.nIconId == m_nIconId && ::lstrcmpA(pszTip, m_nid.szTip) == 0 && m_bCurrent)
         return;
-    m_nid.hIcon = hIcon;
+    m_nIconId = status.nIconId;
+    m_nid.hIcon = LoadTrayPicture(status.nIconId);
     CopyTip(pszTip);
     m_bCurrent = FALSE;
     Update();

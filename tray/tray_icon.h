@@ -41,4 +41,6 @@ public:
 private:
     BOOL Update();
     void CopyTip(LPCSTR pszTip);
+
+    UINT m_nIconId; // the status picture in the record, 0 for none
 };
