@@ -39,6 +39,7 @@ int CHandsetDevice::Serve(bool plugged, const char* pszLogPath)
         }
     }
     HWND hWnd = CreateMessageWindow(kDeviceClass, WndProc, ::GetModuleHandleW(nullptr), &device);
+    device.m_hWnd = hWnd; // for its replies; no message before this needs it
     if (hWnd == nullptr) {
         fprintf(stderr, "handset-sim: cannot create the device window (error %lu)\n", ::GetLastError());
         ::CloseHandle(hMutex);
@@ -59,8 +60,6 @@ int CHandsetDevice::Serve(bool plugged, const char* pszLogPath)
 LRESULT CALLBACK CHandsetDevice::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     auto* pDevice = static_cast<CHandsetDevice*>(WindowObject(hWnd, msg, lParam));
-    if (msg == WM_NCCREATE && pDevice != nullptr)
-        pDevice->m_hWnd = hWnd;
     if (pDevice == nullptr)
         return ::DefWindowProcW(hWnd, msg, wParam, lParam);
 

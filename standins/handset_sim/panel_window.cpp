@@ -195,16 +195,15 @@ bool CPanelWindow::PreTranslateMessage(const MSG& msg)
 LRESULT CALLBACK CPanelWindow::WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     auto* pThis = static_cast<CPanelWindow*>(WindowObject(hWnd, msg, lParam));
-    if (msg == WM_NCCREATE && pThis != nullptr)
-        pThis->m_hWnd = hWnd;
-    if (pThis == nullptr)
-        return ::DefWindowProcA(hWnd, msg, wParam, lParam);
-    return pThis->OnMessage(msg, wParam, lParam);
+    return pThis != nullptr ? pThis->OnMessage(hWnd, msg, wParam, lParam) : ::DefWindowProcA(hWnd, msg, wParam, lParam);
 }
 
-LRESULT CPanelWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CPanelWindow::OnMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
+    case WM_NCCREATE:
+        m_hWnd = hWnd; // before WM_CREATE, whose controls need it
+        break;
     case WM_CREATE:
         OnCreate();
         return 0;
@@ -225,12 +224,12 @@ LRESULT CPanelWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         ::PostQuitMessage(0);
         return 0;
     case WM_NCDESTROY: {
-        LRESULT result = ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
+        LRESULT result = ::DefWindowProcA(hWnd, msg, wParam, lParam);
         m_hWnd = nullptr;
         return result;
     }
     }
-    return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
+    return ::DefWindowProcA(hWnd, msg, wParam, lParam);
 }
 
 void CPanelWindow::OnCreate()

@@ -32,7 +32,7 @@ private:
     bool Create();
     bool PreTranslateMessage(const MSG& msg);
     static LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void OnCreate();
     void OnCommand(int id);
     void OnTimer(UINT_PTR id);

@@ -74,17 +74,16 @@ bool CPhoneWindow::Create(const CSoftphoneOptions& options)
 
 LRESULT CALLBACK CPhoneWindow::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    auto pThis = static_cast<CPhoneWindow*>(WindowObject(hWnd, uMsg, lParam));
-    if (uMsg == WM_NCCREATE && pThis != nullptr)
-        pThis->m_hWnd = hWnd;
-    if (pThis == nullptr)
-        return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
-    return pThis->OnMessage(uMsg, wParam, lParam);
+    auto* pThis = static_cast<CPhoneWindow*>(WindowObject(hWnd, uMsg, lParam));
+    return pThis != nullptr ? pThis->OnMessage(hWnd, uMsg, wParam, lParam) : ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
-LRESULT CPhoneWindow::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
+LRESULT CPhoneWindow::OnMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (uMsg) {
+    case WM_NCCREATE:
+        m_hWnd = hWnd; // before WM_CREATE, whose controls need it
+        break;
     case WM_CREATE:
         CreateControls();
         return 0;
@@ -129,12 +128,12 @@ LRESULT CPhoneWindow::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
         ::PostQuitMessage(0);
         return 0;
     case WM_NCDESTROY: {
-        LRESULT result = ::DefWindowProcA(m_hWnd, uMsg, wParam, lParam);
+        LRESULT result = ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
         m_hWnd = nullptr;
         return result;
     }
     }
-    return ::DefWindowProcA(m_hWnd, uMsg, wParam, lParam);
+    return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
 void CPhoneWindow::CreateControls()

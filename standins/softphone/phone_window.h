@@ -19,7 +19,7 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
-    LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     void CreateControls();
     void Refresh();
 

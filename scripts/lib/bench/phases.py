@@ -259,17 +259,16 @@ class BuildBench:
                 self.notes.append(f"Events sent for the {side} side that brought no key to the "
                                   f"softphone before the next event went out: {count}.")
 
-    def growth(self, key, field, after, what):
-        before = self.memory_before[field]
-        now = after[field]
-        self.set(key, f"{before:,} KB → {now:,} KB ({now - before:+,} KB) {what}",
-                 now - before <= goals.GROWTH_KB)
+    def memory_growth(self, after, what):
+        """The working set and private bytes against the warm-up's."""
+        now = memory_kb(self.pid)
+        for key, field in ((f"rss_{after}", "VmRSS"), (f"anon_{after}", "RssAnon")):
+            before = self.memory_before[field]
+            self.set(key, f"{before:,} KB → {now[field]:,} KB ({now[field] - before:+,} KB) {what}",
+                     now[field] - before <= goals.GROWTH_KB)
 
     def memory_after_keys(self):
-        after = memory_kb(self.pid)
-        what = f"after {self.handset.keys_sent:,} keys"
-        self.growth("rss_keys", "VmRSS", after, what)
-        self.growth("anon_keys", "RssAnon", after, what)
+        self.memory_growth("keys", f"after {self.handset.keys_sent:,} keys")
 
     def cycles(self):
         count = self.counts["cycles"]
@@ -279,10 +278,7 @@ class BuildBench:
         self.handset.keys_reach_softphone()
 
     def memory_after_cycles(self):
-        after = memory_kb(self.pid)
-        what = f"after {self.cycles_done:,} cycles"
-        self.growth("rss_cycles", "VmRSS", after, what)
-        self.growth("anon_cycles", "RssAnon", after, what)
+        self.memory_growth("cycles", f"after {self.cycles_done:,} cycles")
 
     def phone_states(self):
         seconds = self.counts["phonestate_seconds"]
