@@ -140,7 +140,7 @@ class BuildBench:
         bare, find = used["bench-bare.exe"][0], used["bench-bare-find.exe"][0]
         self.anchor_cpu.append((bare, find))
         total, ended = used["program"]
-        ratio = total / bare
+        ratio = total / bare if bare > 0 else float("inf")
         self.rows_for_anchors()
         return total, ended, bare, ratio
 
