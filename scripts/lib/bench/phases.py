@@ -30,6 +30,7 @@ class BuildBench:
         self.not_run = None  # why this machine cannot run the build
         self.handset = None
         self.anchor_pids = {}
+        self.anchor_procs = []
         self.anchor_cpu = []  # (bare, with FindWindowA) of each window
         self.pid = None
         self.refusing_ratio = None
@@ -124,7 +125,7 @@ class BuildBench:
 
     def start_anchors(self):
         for name in ANCHORS:
-            self.desk.start(name)
+            self.anchor_procs.append(self.desk.start(name))
             found = wait_for(lambda: self.desk.pids(name), 10)
             if len(found) != 1:
                 raise RuntimeError(f"expected one {name} process, found {len(found)}")
@@ -211,10 +212,9 @@ class BuildBench:
         self.cpu_state("cpu_found", self.pid, "handset and softphone found")
 
     def stop_anchors(self):
-        for proc, log in self.desk.processes:
-            if os.path.basename(log.name).startswith(ANCHORS) and proc.poll() is None:
-                proc.terminate()
-                proc.wait(timeout=10)
+        for proc in self.anchor_procs:
+            proc.terminate()
+            proc.wait(timeout=10)
 
     # Keys, memory and phone states -------------------------------------------------
 
