@@ -59,7 +59,7 @@ bool CDeviceClient::PrintStatus()
 
 bool CDeviceClient::PrintCommands(bool clear)
 {
-    HWND hReply = CreateMessageWindow(kReplyClass, ReplyWndProc, ::GetModuleHandleW(nullptr), this);
+    HWND hReply = CreateMessageWindow(kReplyClass, WindowProc, ::GetModuleHandleW(nullptr), this);
     if (hReply == nullptr) {
         fprintf(stderr, "handset-sim: cannot create a window for the reply (error %lu)\n", ::GetLastError());
         return false;
@@ -121,10 +121,10 @@ bool CDeviceClient::Check(LRESULT result, const char* what)
     return false;
 }
 
-LRESULT CALLBACK CDeviceClient::ReplyWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK CDeviceClient::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    auto* pClient = static_cast<CDeviceClient*>(WindowObject(hWnd, msg, lParam));
-    if (msg == WM_COPYDATA && pClient != nullptr) {
+    auto* pClient = static_cast<CDeviceClient*>(WindowObject(hWnd, uMsg, lParam));
+    if (uMsg == WM_COPYDATA && pClient != nullptr) {
         auto* pCds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
         if (pCds->dwData != kCommandListTag || pCds->cbData % sizeof(DWORD) != 0)
             return FALSE;
@@ -133,5 +133,5 @@ LRESULT CALLBACK CDeviceClient::ReplyWndProc(HWND hWnd, UINT msg, WPARAM wParam,
         pClient->m_replied = true;
         return TRUE;
     }
-    return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+    return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
 }

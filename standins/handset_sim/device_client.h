@@ -18,7 +18,7 @@ public:
 private:
     bool Request(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
     bool Check(LRESULT result, const char* what);
-    static LRESULT CALLBACK ReplyWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
     HWND m_hDevice = nullptr;
     std::vector<DWORD> m_reply;

@@ -48,7 +48,7 @@ bool CDeviceLink::StartDeviceIfNone()
 CDeviceLink::PollResult CDeviceLink::Poll()
 {
     if (m_hReply == nullptr)
-        m_hReply = CreateMessageWindow(kReplyClass, ReplyWndProc, ::GetModuleHandleW(nullptr), this);
+        m_hReply = CreateMessageWindow(kReplyClass, WindowProc, ::GetModuleHandleW(nullptr), this);
     HWND hDevice = FindDevice();
     if (hDevice == nullptr || m_hReply == nullptr) {
         m_hDevice = nullptr;
@@ -65,7 +65,7 @@ CDeviceLink::PollResult CDeviceLink::Poll()
         m_lastSerial = 0;
         m_new.clear();
     }
-    // The records arrive in ReplyWndProc, while this waits or, late, at any time after.
+    // The records arrive in WindowProc, while this waits or, late, at any time after.
     LRESULT logged = 0;
     Request(hDevice, kGetCommandLog, static_cast<WPARAM>(WindowToLParam(m_hReply)),
             ToLParam(static_cast<int>(m_lastSerial)), kPollTimeoutMs, &logged);
@@ -111,11 +111,11 @@ bool CDeviceLink::Request(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, 
     return true;
 }
 
-LRESULT CALLBACK CDeviceLink::ReplyWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK CDeviceLink::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    auto* pLink = static_cast<CDeviceLink*>(WindowObject(hWnd, msg, lParam));
-    if (msg != WM_COPYDATA || pLink == nullptr)
-        return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+    auto* pLink = static_cast<CDeviceLink*>(WindowObject(hWnd, uMsg, lParam));
+    if (uMsg != WM_COPYDATA || pLink == nullptr)
+        return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
 
     auto* pCds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
     size_t count = pCds->cbData / sizeof(CommandRecord);

@@ -40,7 +40,7 @@ public:
 private:
     bool Request(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs, LRESULT* pResult);
     const char* Command(UINT msg, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK ReplyWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
     HWND m_hDevice = nullptr;
     HWND m_hReply = nullptr;

@@ -38,7 +38,7 @@ int CHandsetDevice::Serve(bool plugged, const char* pszLogPath)
             return 1;
         }
     }
-    HWND hWnd = CreateMessageWindow(kDeviceClass, WndProc, ::GetModuleHandleW(nullptr), &device);
+    HWND hWnd = CreateMessageWindow(kDeviceClass, WindowProc, ::GetModuleHandleW(nullptr), &device);
     device.m_hWnd = hWnd; // for its replies; no message before this needs it
     if (hWnd == nullptr) {
         fprintf(stderr, "handset-sim: cannot create the device window (error %lu)\n", ::GetLastError());
@@ -57,13 +57,13 @@ int CHandsetDevice::Serve(bool plugged, const char* pszLogPath)
     return 0;
 }
 
-LRESULT CALLBACK CHandsetDevice::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK CHandsetDevice::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    auto* pDevice = static_cast<CHandsetDevice*>(WindowObject(hWnd, msg, lParam));
+    auto* pDevice = static_cast<CHandsetDevice*>(WindowObject(hWnd, uMsg, lParam));
     if (pDevice == nullptr)
-        return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+        return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
 
-    switch (msg) {
+    switch (uMsg) {
     case kIoControl:
         return pDevice->OnIoControl(static_cast<DWORD>(wParam), WindowFromParam(lParam));
     case kSetPlugged:
@@ -80,7 +80,7 @@ LRESULT CALLBACK CHandsetDevice::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPA
         ::PostQuitMessage(0);
         return kOk;
     }
-    return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+    return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
 }
 
 LRESULT CHandsetDevice::OnIoControl(DWORD code, HWND hLibrary)

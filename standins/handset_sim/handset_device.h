@@ -19,7 +19,7 @@ public:
 private:
     explicit CHandsetDevice(bool plugged) : m_plugged(plugged) {}
 
-    static LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     LRESULT OnIoControl(DWORD code, HWND hLibrary);
     LRESULT OnSetPlugged(bool plugged);
     LRESULT OnSendEvent(int type, int value);

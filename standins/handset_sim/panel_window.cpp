@@ -192,15 +192,15 @@ bool CPanelWindow::PreTranslateMessage(const MSG& msg)
     return true;
 }
 
-LRESULT CALLBACK CPanelWindow::WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK CPanelWindow::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    auto* pThis = static_cast<CPanelWindow*>(WindowObject(hWnd, msg, lParam));
-    return pThis != nullptr ? pThis->OnMessage(hWnd, msg, wParam, lParam) : ::DefWindowProcA(hWnd, msg, wParam, lParam);
+    auto* pThis = static_cast<CPanelWindow*>(WindowObject(hWnd, uMsg, lParam));
+    return pThis != nullptr ? pThis->OnMessage(hWnd, uMsg, wParam, lParam) : ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
-LRESULT CPanelWindow::OnMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CPanelWindow::OnMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    switch (msg) {
+    switch (uMsg) {
     case WM_NCCREATE:
         m_hWnd = hWnd; // before WM_CREATE, whose controls need it
         break;
@@ -224,12 +224,12 @@ LRESULT CPanelWindow::OnMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lPara
         ::PostQuitMessage(0);
         return 0;
     case WM_NCDESTROY: {
-        LRESULT result = ::DefWindowProcA(hWnd, msg, wParam, lParam);
+        LRESULT result = ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
         m_hWnd = nullptr;
         return result;
     }
     }
-    return ::DefWindowProcA(hWnd, msg, wParam, lParam);
+    return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
 void CPanelWindow::OnCreate()

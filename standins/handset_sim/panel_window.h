@@ -31,8 +31,8 @@ private:
 
     bool Create();
     bool PreTranslateMessage(const MSG& msg);
-    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT OnMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     void OnCreate();
     void OnCommand(int id);
     void OnTimer(UINT_PTR id);

@@ -79,7 +79,7 @@ DWORD WINAPI CEventThread::ThreadMain(void* pParam)
 
 void CEventThread::Run()
 {
-    m_hWnd = CreateMessageWindow(kEventClass, WndProc, m_hModule, this);
+    m_hWnd = CreateMessageWindow(kEventClass, WindowProc, m_hModule, this);
     ::SetEvent(m_hReady);
     if (m_hWnd == nullptr)
         return;
@@ -104,12 +104,12 @@ void CEventThread::Run()
     ::DestroyWindow(m_hWnd);
 }
 
-LRESULT CALLBACK CEventThread::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK CEventThread::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    auto* pThread = static_cast<CEventThread*>(WindowObject(hWnd, msg, lParam));
-    if (msg == kEvent && pThread != nullptr)
+    auto* pThread = static_cast<CEventThread*>(WindowObject(hWnd, uMsg, lParam));
+    if (uMsg == kEvent && pThread != nullptr)
         return pThread->Report(FromParam(wParam), FromParam(lParam));
-    return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+    return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
 }
 
 int CEventThread::Report(int type, int value)

@@ -21,7 +21,7 @@ private:
     ~CEventThread();
 
     static DWORD WINAPI ThreadMain(void* pParam);
-    static LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     void Run();
     int Report(int type, int value);
 
