@@ -33,27 +33,27 @@ bool CDeviceClient::Connect()
 bool CDeviceClient::SetPlugged(bool plugged)
 {
     LRESULT result = 0;
-    return Request(kSetPlugged, plugged ? 1 : 0, 0, &result)
+    return Request(WM_DEVICE_SET_PLUGGED, plugged ? 1 : 0, 0, &result)
         && Check(result, plugged ? "plug" : "unplug (the device is unplugged now)");
 }
 
 bool CDeviceClient::SendEvent(int type, int value, const char* what)
 {
     LRESULT result = 0;
-    return Request(kSendEvent, ToWParam(type), ToLParam(value), &result) && Check(result, what);
+    return Request(WM_DEVICE_SEND_EVENT, ToWParam(type), ToLParam(value), &result) && Check(result, what);
 }
 
 bool CDeviceClient::PrintStatus()
 {
     LRESULT result = 0;
-    if (!Request(kGetStatus, 0, 0, &result))
+    if (!Request(WM_DEVICE_GET_STATUS, 0, 0, &result))
         return false;
-    if ((result & kStatusKnown) == 0) {
+    if ((result & DEVICE_STATUS_KNOWN) == 0) {
         fprintf(stderr, "handset-sim: the device gave no status\n");
         return false;
     }
-    printf("%s %s\n", (result & kStatusPlugged) ? "plugged" : "unplugged",
-           (result & kStatusOpen) ? "open" : "closed");
+    printf("%s %s\n", (result & DEVICE_STATUS_PLUGGED) ? "plugged" : "unplugged",
+           (result & DEVICE_STATUS_OPEN) ? "open" : "closed");
     return true;
 }
 
@@ -67,7 +67,7 @@ bool CDeviceClient::PrintCommands(bool clear)
 
     // The device answers with WM_COPYDATA, handled while this request waits.
     LRESULT result = 0;
-    bool ok = Request(kGetCommands, static_cast<WPARAM>(WindowToLParam(hReply)), clear ? 1 : 0, &result)
+    bool ok = Request(WM_DEVICE_GET_COMMANDS, static_cast<WPARAM>(WindowToLParam(hReply)), clear ? 1 : 0, &result)
         && Check(result, "commands");
     ::DestroyWindow(hReply);
     if (ok && !m_replied) {
@@ -87,9 +87,9 @@ bool CDeviceClient::Quit()
     ::GetWindowThreadProcessId(m_hDevice, &processId);
     HANDLE hProcess = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
     LRESULT result = 0;
-    bool ok = Request(kQuit, 0, 0, &result) && Check(result, "quit");
+    bool ok = Request(WM_DEVICE_QUIT, 0, 0, &result) && Check(result, "quit");
     // Waiting for the end frees the session for the next serve as soon as quit returns.
-    if (ok && hProcess != nullptr && ::WaitForSingleObject(hProcess, kClientTimeoutMs) != WAIT_OBJECT_0) {
+    if (ok && hProcess != nullptr && ::WaitForSingleObject(hProcess, CLIENT_TIMEOUT_MS) != WAIT_OBJECT_0) {
         fprintf(stderr, "handset-sim: the device did not end\n");
         ok = false;
     }
@@ -101,10 +101,10 @@ bool CDeviceClient::Quit()
 bool CDeviceClient::Request(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
 {
     DWORD_PTR answer = 0;
-    if (!::SendMessageTimeoutW(m_hDevice, msg, wParam, lParam, SMTO_NORMAL, kClientTimeoutMs, &answer)) {
+    if (!::SendMessageTimeoutW(m_hDevice, msg, wParam, lParam, SMTO_NORMAL, CLIENT_TIMEOUT_MS, &answer)) {
         DWORD error = ::GetLastError();
         if (error == ERROR_TIMEOUT || error == 0)
-            fprintf(stderr, "handset-sim: the device did not answer within %u ms\n", kClientTimeoutMs);
+            fprintf(stderr, "handset-sim: the device did not answer within %u ms\n", CLIENT_TIMEOUT_MS);
         else
             fprintf(stderr, "handset-sim: cannot reach the device (error %lu)\n", error);
         return false;
@@ -115,7 +115,7 @@ bool CDeviceClient::Request(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pRe
 
 bool CDeviceClient::Check(LRESULT result, const char* what)
 {
-    if (result == kOk)
+    if (result == RESULT_OK)
         return true;
     fprintf(stderr, "handset-sim: %s failed: %s\n", what, ResultText(result));
     return false;
@@ -126,7 +126,7 @@ LRESULT CALLBACK CDeviceClient::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, 
     auto* pClient = static_cast<CDeviceClient*>(WindowObject(hWnd, uMsg, lParam));
     if (uMsg == WM_COPYDATA && pClient != nullptr) {
         auto* pCds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        if (pCds->dwData != kCommandListTag || pCds->cbData % sizeof(DWORD) != 0)
+        if (pCds->dwData != COPYDATA_COMMAND_LIST || pCds->cbData % sizeof(DWORD) != 0)
             return FALSE;
         const DWORD* pCodes = static_cast<const DWORD*>(pCds->lpData);
         pClient->m_reply.assign(pCodes, pCodes + pCds->cbData / sizeof(DWORD));

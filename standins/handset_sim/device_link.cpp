@@ -55,7 +55,8 @@ CDeviceLink::PollResult CDeviceLink::Poll()
         return kNoDevice;
     }
     LRESULT status = 0;
-    if (!Request(hDevice, kGetStatus, 0, 0, kPollTimeoutMs, &status) || (status & kStatusKnown) == 0)
+    if (!Request(hDevice, WM_DEVICE_GET_STATUS, 0, 0, kPollTimeoutMs, &status)
+        || (status & DEVICE_STATUS_KNOWN) == 0)
         return ::IsWindow(hDevice) ? kNoAnswer : kNoDevice;
     m_status = status;
     // Only a device that has answered counts as found, so that its first answer reports it new.
@@ -67,7 +68,7 @@ CDeviceLink::PollResult CDeviceLink::Poll()
     }
     // The records arrive in WindowProc, while this waits or, late, at any time after.
     LRESULT logged = 0;
-    Request(hDevice, kGetCommandLog, static_cast<WPARAM>(WindowToLParam(m_hReply)),
+    Request(hDevice, WM_DEVICE_GET_COMMAND_LOG, static_cast<WPARAM>(WindowToLParam(m_hReply)),
             ToLParam(static_cast<int>(m_lastSerial)), kPollTimeoutMs, &logged);
     return isNew ? kNewDevice : kAnswered;
 }
@@ -81,12 +82,12 @@ std::vector<CommandRecord> CDeviceLink::TakeNewCommands()
 
 const char* CDeviceLink::SetPlugged(bool plugged)
 {
-    return Command(kSetPlugged, plugged ? 1 : 0, 0);
+    return Command(WM_DEVICE_SET_PLUGGED, plugged ? 1 : 0, 0);
 }
 
 const char* CDeviceLink::SendEvent(const HandsetEvent& event)
 {
-    return Command(kSendEvent, ToWParam(event.type), ToLParam(event.value));
+    return Command(WM_DEVICE_SEND_EVENT, ToWParam(event.type), ToLParam(event.value));
 }
 
 const char* CDeviceLink::Command(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -96,9 +97,9 @@ const char* CDeviceLink::Command(UINT msg, WPARAM wParam, LPARAM lParam)
     if (hDevice == nullptr)
         return "no device";
     LRESULT result = 0;
-    if (!Request(hDevice, msg, wParam, lParam, kClientTimeoutMs, &result))
+    if (!Request(hDevice, msg, wParam, lParam, CLIENT_TIMEOUT_MS, &result))
         return "the device did not answer";
-    return result == kOk ? nullptr : ResultText(result);
+    return result == RESULT_OK ? nullptr : ResultText(result);
 }
 
 bool CDeviceLink::Request(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs, LRESULT* pResult)
@@ -119,7 +120,7 @@ LRESULT CALLBACK CDeviceLink::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LP
 
     auto* pCds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
     size_t count = pCds->cbData / sizeof(CommandRecord);
-    if (pCds->dwData != kCommandLogTag || pCds->cbData % sizeof(CommandRecord) != 0 || count > kMaxLogReply
+    if (pCds->dwData != COPYDATA_COMMAND_LOG || pCds->cbData % sizeof(CommandRecord) != 0 || count > MAX_LOG_REPLY
         || reinterpret_cast<HWND>(wParam) != pLink->m_hDevice)
         return FALSE;
     const auto* pRecords = static_cast<const CommandRecord*>(pCds->lpData);

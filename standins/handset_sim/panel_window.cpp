@@ -390,8 +390,8 @@ void CPanelWindow::Poll()
         ::EnableWindow(m_hPlug, TRUE);
     }
     LRESULT status = m_link.Status();
-    m_plugged = (status & kStatusPlugged) != 0;
-    bool open = (status & kStatusOpen) != 0;
+    m_plugged = (status & DEVICE_STATUS_PLUGGED) != 0;
+    bool open = (status & DEVICE_STATUS_OPEN) != 0;
     SetText(m_hStatus, !m_plugged ? "Unplugged" : open ? "Plugged in, open" : "Plugged in, not open");
     SetText(m_hPlug, m_plugged ? "Unplug" : "Plug in");
     AddCommands(m_link.TakeNewCommands());

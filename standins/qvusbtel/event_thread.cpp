@@ -107,7 +107,7 @@ void CEventThread::Run()
 LRESULT CALLBACK CEventThread::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     auto* pThread = static_cast<CEventThread*>(WindowObject(hWnd, uMsg, lParam));
-    if (uMsg == kEvent && pThread != nullptr)
+    if (uMsg == WM_DEVICE_EVENT && pThread != nullptr)
         return pThread->Report(FromParam(wParam), FromParam(lParam));
     return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
 }

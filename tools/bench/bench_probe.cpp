@@ -61,7 +61,7 @@ int Fail(const char* what)
 bool AskDevice(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
 {
     DWORD_PTR answer = 0;
-    if (!::SendMessageTimeoutW(hDevice, msg, wParam, lParam, SMTO_NORMAL, kClientTimeoutMs, &answer))
+    if (!::SendMessageTimeoutW(hDevice, msg, wParam, lParam, SMTO_NORMAL, CLIENT_TIMEOUT_MS, &answer))
         return false;
     *pResult = static_cast<LRESULT>(answer);
     return true;
@@ -78,8 +78,8 @@ int Burst(int count, int intervalMs, const std::vector<int>& events)
             double start = NowMs();
             LRESULT result = 0;
             ++sent;
-            if (!AskDevice(hDevice, kSendEvent, ToWParam(events[e]), ToLParam(events[e + 1]), &result)
-                || result != kOk)
+            if (!AskDevice(hDevice, WM_DEVICE_SEND_EVENT, ToWParam(events[e]), ToLParam(events[e + 1]), &result)
+                || result != RESULT_OK)
                 ++failed;
             // Each event gets the whole interval to itself, however long its delivery took.
             double left = start + intervalMs - NowMs();
@@ -99,12 +99,14 @@ int Cycles(int count)
     int done = 0;
     for (; done < count; ++done) {
         LRESULT result = 0;
-        if (!AskDevice(hDevice, kSetPlugged, 0, 0, &result) || !AskDevice(hDevice, kSetPlugged, 1, 0, &result))
+        if (!AskDevice(hDevice, WM_DEVICE_SET_PLUGGED, 0, 0, &result)
+            || !AskDevice(hDevice, WM_DEVICE_SET_PLUGGED, 1, 0, &result))
             break;
         double deadline = NowMs() + kWaitMs;
-        while (AskDevice(hDevice, kGetStatus, 0, 0, &result) && (result & kStatusOpen) == 0 && NowMs() < deadline)
+        while (AskDevice(hDevice, WM_DEVICE_GET_STATUS, 0, 0, &result) && (result & DEVICE_STATUS_OPEN) == 0
+               && NowMs() < deadline)
             ::Sleep(10);
-        if ((result & kStatusOpen) == 0)
+        if ((result & DEVICE_STATUS_OPEN) == 0)
             break;
     }
     std::printf("cycles=%d\n", done);
