@@ -11,7 +11,7 @@ using namespace handset_protocol;
 
 namespace {
 
-const wchar_t kReplyClass[] = L"TandivorexHandsetSimReply";
+const wchar_t REPLY_CLASS[] = L"TandivorexHandsetSimReply";
 
 // Scripts read the word after the code as open, close or command; the panel
 // shows what each command means.
@@ -59,7 +59,7 @@ bool CDeviceClient::PrintStatus()
 
 bool CDeviceClient::PrintCommands(bool clear)
 {
-    HWND hReply = CreateMessageWindow(kReplyClass, WindowProc, ::GetModuleHandleW(nullptr), this);
+    HWND hReply = CreateMessageWindow(REPLY_CLASS, WindowProc, ::GetModuleHandleW(nullptr), this);
     if (hReply == nullptr) {
         fprintf(stderr, "handset-sim: cannot create a window for the reply (error %lu)\n", ::GetLastError());
         return false;

@@ -8,11 +8,11 @@ using namespace handset_protocol;
 
 namespace {
 
-const wchar_t kReplyClass[] = L"TandivorexHandsetPanelReply";
+const wchar_t REPLY_CLASS[] = L"TandivorexHandsetPanelReply";
 
 // A poll every fifth of a second must not freeze the panel while the device
 // waits on a slow program; a press may wait as long as the command line does.
-const UINT kPollTimeoutMs = 300;
+const UINT POLL_TIMEOUT_MS = 300;
 
 } // namespace
 
@@ -48,16 +48,16 @@ bool CDeviceLink::StartDeviceIfNone()
 CDeviceLink::PollResult CDeviceLink::Poll()
 {
     if (m_hReply == nullptr)
-        m_hReply = CreateMessageWindow(kReplyClass, WindowProc, ::GetModuleHandleW(nullptr), this);
+        m_hReply = CreateMessageWindow(REPLY_CLASS, WindowProc, ::GetModuleHandleW(nullptr), this);
     HWND hDevice = FindDevice();
     if (hDevice == nullptr || m_hReply == nullptr) {
         m_hDevice = nullptr;
-        return kNoDevice;
+        return POLL_NO_DEVICE;
     }
     LRESULT status = 0;
-    if (!Request(hDevice, WM_DEVICE_GET_STATUS, 0, 0, kPollTimeoutMs, &status)
+    if (!Request(hDevice, WM_DEVICE_GET_STATUS, 0, 0, POLL_TIMEOUT_MS, &status)
         || (status & DEVICE_STATUS_KNOWN) == 0)
-        return ::IsWindow(hDevice) ? kNoAnswer : kNoDevice;
+        return ::IsWindow(hDevice) ? POLL_NO_ANSWER : POLL_NO_DEVICE;
     m_status = status;
     // Only a device that has answered counts as found, so that its first answer reports it new.
     bool isNew = hDevice != m_hDevice;
@@ -69,8 +69,8 @@ CDeviceLink::PollResult CDeviceLink::Poll()
     // The records arrive in WindowProc, while this waits or, late, at any time after.
     LRESULT logged = 0;
     Request(hDevice, WM_DEVICE_GET_COMMAND_LOG, static_cast<WPARAM>(WindowToLParam(m_hReply)),
-            ToLParam(static_cast<int>(m_lastSerial)), kPollTimeoutMs, &logged);
-    return isNew ? kNewDevice : kAnswered;
+            ToLParam(static_cast<int>(m_lastSerial)), POLL_TIMEOUT_MS, &logged);
+    return isNew ? POLL_NEW_DEVICE : POLL_ANSWERED;
 }
 
 std::vector<CommandRecord> CDeviceLink::TakeNewCommands()

@@ -13,10 +13,10 @@
 class CDeviceLink {
 public:
     enum PollResult {
-        kNoDevice,
-        kNoAnswer,  // there, but busy past the poll's patience
-        kAnswered,
-        kNewDevice, // answered, and another run of the device than before
+        POLL_NO_DEVICE,
+        POLL_NO_ANSWER,  // there, but busy past the poll's patience
+        POLL_ANSWERED,
+        POLL_NEW_DEVICE, // answered, and another run of the device than before
     };
 
     CDeviceLink() = default;

@@ -12,7 +12,7 @@ using namespace handset_protocol;
 namespace {
 
 // Enough for any test; a device left running for days must not grow without bound.
-const size_t kMaxCommands = 10000;
+const size_t MAX_COMMANDS = 10000;
 
 } // namespace
 
@@ -85,7 +85,7 @@ LRESULT CALLBACK CHandsetDevice::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam,
 
 LRESULT CHandsetDevice::OnIoControl(DWORD code, HWND hLibrary)
 {
-    if (m_commands.size() >= kMaxCommands)
+    if (m_commands.size() >= MAX_COMMANDS)
         m_commands.pop_front();
     CommandRecord record = {++m_lastSerial, code, {}};
     ::GetSystemTimeAsFileTime(&record.time);
