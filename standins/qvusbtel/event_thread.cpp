@@ -7,7 +7,7 @@ using namespace handset_protocol;
 
 namespace {
 
-const wchar_t kEventClass[] = L"QvUsbTelEvents";
+const wchar_t EVENT_CLASS[] = L"QvUsbTelEvents";
 
 } // namespace
 
@@ -79,7 +79,7 @@ DWORD WINAPI CEventThread::ThreadMain(void* pParam)
 
 void CEventThread::Run()
 {
-    m_hWnd = CreateMessageWindow(kEventClass, WindowProc, m_hModule, this);
+    m_hWnd = CreateMessageWindow(EVENT_CLASS, WindowProc, m_hModule, this);
     ::SetEvent(m_hReady);
     if (m_hWnd == nullptr)
         return;

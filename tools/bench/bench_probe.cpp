@@ -17,11 +17,11 @@ using namespace handset_protocol;
 
 namespace {
 
-const DWORD kWaitMs = 10000;    // for a window to appear or a process to end
-const DWORD kSettleMs = 500;    // a started program runs this long before it is asked to leave
-const int kMaxCount = 100000;
+const DWORD WAIT_MS = 10000; // for a window to appear or a process to end
+const DWORD SETTLE_MS = 500;  // a started program runs this long before it is asked to leave
+const int MAX_COUNT = 100000;
 
-const char kUsage[] =
+const char USAGE_TEXT[] =
     "usage: bench-probe COMMAND ARGS\n"
     "  burst COUNT INTERVAL_MS TYPE VALUE [TYPE VALUE...]\n"
     "                     send the events COUNT times over, INTERVAL_MS apart\n"
@@ -46,7 +46,7 @@ bool ParseCount(const char* text, int* pValue)
 {
     char* end = nullptr;
     long value = std::strtol(text, &end, 10);
-    if (*text == '\0' || *end != '\0' || value < 0 || value > kMaxCount)
+    if (*text == '\0' || *end != '\0' || value < 0 || value > MAX_COUNT)
         return false;
     *pValue = static_cast<int>(value);
     return true;
@@ -102,7 +102,7 @@ int Cycles(int count)
         if (!AskDevice(hDevice, WM_DEVICE_SET_PLUGGED, 0, 0, &result)
             || !AskDevice(hDevice, WM_DEVICE_SET_PLUGGED, 1, 0, &result))
             break;
-        double deadline = NowMs() + kWaitMs;
+        double deadline = NowMs() + WAIT_MS;
         while (AskDevice(hDevice, WM_DEVICE_GET_STATUS, 0, 0, &result) && (result & DEVICE_STATUS_OPEN) == 0
                && NowMs() < deadline)
             ::Sleep(10);
@@ -119,8 +119,8 @@ struct Subject {
     const char* caption;
 };
 
-const Subject kProgram = {"Tandivorex.exe", HOST_WINDOW_CAPTION};
-const Subject kBare = {"bench-bare.exe", "bench-bare"};
+const Subject SUBJECT_PROGRAM = {"Tandivorex.exe", HOST_WINDOW_CAPTION};
+const Subject SUBJECT_BARE = {"bench-bare.exe", "bench-bare"};
 
 // The window of one process, or of any, by its caption.
 struct HostSearch {
@@ -152,7 +152,7 @@ HostSearch FindHosts(DWORD processId, const char* caption = HOST_WINDOW_CAPTION)
 }
 
 // Starts a program that lies beside this one.
-bool StartProgram(PROCESS_INFORMATION* pInfo, const char* exe = kProgram.exe)
+bool StartProgram(PROCESS_INFORMATION* pInfo, const char* exe = SUBJECT_PROGRAM.exe)
 {
     char path[MAX_PATH];
     DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -173,7 +173,7 @@ bool EndProgram(const PROCESS_INFORMATION& info, const char* caption = HOST_WIND
     HostSearch host = FindHosts(info.dwProcessId, caption);
     if (host.hFound != nullptr)
         ::PostMessageA(host.hFound, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-    bool ended = ::WaitForSingleObject(info.hProcess, kWaitMs) == WAIT_OBJECT_0;
+    bool ended = ::WaitForSingleObject(info.hProcess, WAIT_MS) == WAIT_OBJECT_0;
     if (!ended)
         ::TerminateProcess(info.hProcess, 1);
     ::CloseHandle(info.hProcess);
@@ -190,7 +190,7 @@ int StartAndExit(const Subject& subject, const char* name)
     if (!StartProgram(&info, subject.exe))
         return Fail("cannot start a program");
     HostSearch host = FindHosts(info.dwProcessId, subject.caption);
-    while (host.hFound == nullptr && NowMs() - started < kWaitMs) {
+    while (host.hFound == nullptr && NowMs() - started < WAIT_MS) {
         ::Sleep(1);
         host = FindHosts(info.dwProcessId, subject.caption);
     }
@@ -199,10 +199,10 @@ int StartAndExit(const Subject& subject, const char* name)
         EndProgram(info, subject.caption);
         return Fail("no window appeared");
     }
-    ::Sleep(kSettleMs);
+    ::Sleep(SETTLE_MS);
     double asked = NowMs();
     ::PostMessageA(host.hFound, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-    bool ended = ::WaitForSingleObject(info.hProcess, kWaitMs) == WAIT_OBJECT_0;
+    bool ended = ::WaitForSingleObject(info.hProcess, WAIT_MS) == WAIT_OBJECT_0;
     double gone = NowMs();
     if (!ended) {
         EndProgram(info, subject.caption);
@@ -219,7 +219,7 @@ int StartAndExit(const Subject& subject, const char* name)
 int Lifecycle(int count)
 {
     for (int i = 0; i < count; ++i) {
-        if (StartAndExit(kProgram, "program") != 0 || StartAndExit(kBare, "bare") != 0)
+        if (StartAndExit(SUBJECT_PROGRAM, "program") != 0 || StartAndExit(SUBJECT_BARE, "bare") != 0)
             return 1;
         std::printf("\n");
         std::fflush(stdout);
@@ -236,7 +236,7 @@ int Quit()
     ::GetWindowThreadProcessId(host.hFound, &processId);
     HANDLE hProcess = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
     ::PostMessageA(host.hFound, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-    bool ended = hProcess != nullptr && ::WaitForSingleObject(hProcess, kWaitMs) == WAIT_OBJECT_0;
+    bool ended = hProcess != nullptr && ::WaitForSingleObject(hProcess, WAIT_MS) == WAIT_OBJECT_0;
     if (hProcess != nullptr)
         ::CloseHandle(hProcess);
     return ended ? 0 : Fail("the program did not end");
@@ -259,7 +259,7 @@ int Copies(int count)
         for (const PROCESS_INFORMATION& info : copies)
             running += ::WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT ? 1 : 0;
         settled = NowMs();
-        if ((running <= 1 && FindHosts(0).count == running) || settled - started > kWaitMs)
+        if ((running <= 1 && FindHosts(0).count == running) || settled - started > WAIT_MS)
             break;
         ::Sleep(5);
     }
@@ -283,12 +283,12 @@ int PhoneStates(int seconds)
     // A state other than both, so that every message after it is a change the
     // program relays to the handset, answering with the library's result.
     DWORD_PTR answer = 0;
-    ::SendMessageTimeoutA(hHost, WM_PHONE_STATE, 264, 0, SMTO_ABORTIFHUNG, kWaitMs, &answer);
+    ::SendMessageTimeoutA(hHost, WM_PHONE_STATE, 264, 0, SMTO_ABORTIFHUNG, WAIT_MS, &answer);
     int messages = 0, wrong = 0;
     double start = NowMs(), now = start;
     while (now - start < 1000.0 * seconds) {
         WPARAM state = messages % 2 == 0 ? 257 : 258;
-        if (!::SendMessageTimeoutA(hHost, WM_PHONE_STATE, state, 0, SMTO_ABORTIFHUNG, kWaitMs, &answer))
+        if (!::SendMessageTimeoutA(hHost, WM_PHONE_STATE, state, 0, SMTO_ABORTIFHUNG, WAIT_MS, &answer))
             return Fail("the program did not answer");
         ++messages;
         if (static_cast<LONG>(static_cast<DWORD>(answer)) != 1)
@@ -307,7 +307,7 @@ int main(int argc, char** argv)
         return Quit();
     int count = 0;
     if (argc < 3 || !ParseCount(argv[2], &count)) {
-        std::fputs(kUsage, stderr);
+        std::fputs(USAGE_TEXT, stderr);
         return 2;
     }
     const char* command = argv[1];
@@ -334,6 +334,6 @@ int main(int argc, char** argv)
         if (std::strcmp(command, "phonestate") == 0)
             return PhoneStates(count);
     }
-    std::fputs(kUsage, stderr);
+    std::fputs(USAGE_TEXT, stderr);
     return 2;
 }
