@@ -22,14 +22,14 @@ CDeviceLink::~CDeviceLink()
         ::DestroyWindow(m_hReply);
 }
 
-bool CDeviceLink::StartDeviceIfNone()
+BOOL CDeviceLink::StartDeviceIfNone()
 {
     if (FindDevice() != nullptr)
-        return true;
+        return TRUE;
     wchar_t path[MAX_PATH];
     DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
-        return false;
+        return FALSE;
     std::wstring exe(path, length);
     exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"handset-sim.exe";
     std::wstring line = L"\"" + exe + L"\" serve";
@@ -39,10 +39,10 @@ bool CDeviceLink::StartDeviceIfNone()
     // The device outlives the panel, as a handset outlives a look at it.
     if (!::CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                           &si, &pi))
-        return false;
+        return FALSE;
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
-    return true;
+    return TRUE;
 }
 
 CDeviceLink::PollResult CDeviceLink::Poll()
@@ -60,8 +60,8 @@ CDeviceLink::PollResult CDeviceLink::Poll()
         return ::IsWindow(hDevice) ? POLL_NO_ANSWER : POLL_NO_DEVICE;
     m_status = status;
     // Only a device that has answered counts as found, so that its first answer reports it new.
-    bool isNew = hDevice != m_hDevice;
-    if (isNew) {
+    BOOL bNew = hDevice != m_hDevice;
+    if (bNew) {
         m_hDevice = hDevice;
         m_lastSerial = 0;
         m_new.clear();
@@ -70,7 +70,7 @@ CDeviceLink::PollResult CDeviceLink::Poll()
     LRESULT logged = 0;
     Request(hDevice, WM_DEVICE_GET_COMMAND_LOG, static_cast<WPARAM>(WindowToLParam(m_hReply)),
             ToLParam(static_cast<int>(m_lastSerial)), POLL_TIMEOUT_MS, &logged);
-    return isNew ? POLL_NEW_DEVICE : POLL_ANSWERED;
+    return bNew ? POLL_NEW_DEVICE : POLL_ANSWERED;
 }
 
 std::vector<CommandRecord> CDeviceLink::TakeNewCommands()
@@ -80,9 +80,9 @@ std::vector<CommandRecord> CDeviceLink::TakeNewCommands()
     return taken;
 }
 
-const char* CDeviceLink::SetPlugged(bool plugged)
+const char* CDeviceLink::SetPlugged(BOOL bPlugged)
 {
-    return Command(WM_DEVICE_SET_PLUGGED, plugged ? 1 : 0, 0);
+    return Command(WM_DEVICE_SET_PLUGGED, bPlugged ? 1 : 0, 0);
 }
 
 const char* CDeviceLink::SendEvent(const HandsetEvent& event)
@@ -102,14 +102,14 @@ const char* CDeviceLink::Command(UINT msg, WPARAM wParam, LPARAM lParam)
     return result == RESULT_OK ? nullptr : ResultText(result);
 }
 
-bool CDeviceLink::Request(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs, LRESULT* pResult)
+BOOL CDeviceLink::Request(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs, LRESULT* pResult)
 {
     DWORD_PTR answer = 0;
     if (!::SendMessageTimeoutW(hDevice, msg, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs,
                                &answer))
-        return false;
+        return FALSE;
     *pResult = static_cast<LRESULT>(answer);
-    return true;
+    return TRUE;
 }
 
 LRESULT CALLBACK CDeviceLink::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)

@@ -25,8 +25,8 @@ public:
     CDeviceLink& operator=(const CDeviceLink&) = delete;
 
     // Starts `handset-sim serve`, unplugged, from this program's folder, unless
-    // a device runs already; false if it could not be started.
-    static bool StartDeviceIfNone();
+    // a device runs already; FALSE if it could not be started.
+    static BOOL StartDeviceIfNone();
 
     PollResult Poll();
     LRESULT Status() const { return m_status; }
@@ -34,11 +34,11 @@ public:
     std::vector<handset_protocol::CommandRecord> TakeNewCommands();
 
     // Each returns null once the device has taken the request, else what went wrong.
-    const char* SetPlugged(bool plugged);
+    const char* SetPlugged(BOOL bPlugged);
     const char* SendEvent(const HandsetEvent& event);
 
 private:
-    bool Request(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs, LRESULT* pResult);
+    BOOL Request(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs, LRESULT* pResult);
     const char* Command(UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 

@@ -16,7 +16,7 @@ const size_t MAX_COMMANDS = 10000;
 
 } // namespace
 
-int CHandsetDevice::Serve(bool plugged, const char* pszLogPath)
+int CHandsetDevice::Serve(BOOL bPlugged, const char* pszLogPath)
 {
     HANDLE hMutex = ::CreateMutexW(nullptr, FALSE, DEVICE_MUTEX);
     if (hMutex == nullptr || ::GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -26,7 +26,7 @@ int CHandsetDevice::Serve(bool plugged, const char* pszLogPath)
         return 1;
     }
 
-    CHandsetDevice device(plugged);
+    CHandsetDevice device(bPlugged);
     if (pszLogPath != nullptr) {
         // Appending, unbuffered and shared, so that a reader sees each line at once.
         device.m_hLog = ::CreateFileA(pszLogPath, FILE_APPEND_DATA,
@@ -106,10 +106,10 @@ LRESULT CHandsetDevice::OnIoControl(DWORD code, HWND hLibrary)
     return m_plugged ? 1 : 0;
 }
 
-LRESULT CHandsetDevice::OnSetPlugged(bool plugged)
+LRESULT CHandsetDevice::OnSetPlugged(BOOL bPlugged)
 {
-    m_plugged = plugged;
-    if (plugged || !IsOpen())
+    m_plugged = bPlugged;
+    if (bPlugged || !IsOpen())
         return RESULT_OK;
     // Closed before telling the library, so that its answering close finds nothing to undo.
     HWND hLibrary = m_hLibrary;
@@ -132,13 +132,13 @@ LRESULT CHandsetDevice::OnGetStatus()
     return DEVICE_STATUS_KNOWN | (m_plugged ? DEVICE_STATUS_PLUGGED : 0) | (IsOpen() ? DEVICE_STATUS_OPEN : 0);
 }
 
-LRESULT CHandsetDevice::OnGetCommands(HWND hReply, bool clear)
+LRESULT CHandsetDevice::OnGetCommands(HWND hReply, BOOL bClear)
 {
     std::vector<DWORD> codes;
     for (const CommandRecord& record : m_commands)
         codes.push_back(record.code);
     LRESULT result = Reply(hReply, COPYDATA_COMMAND_LIST, codes.data(), codes.size() * sizeof(DWORD));
-    if (result == RESULT_OK && clear)
+    if (result == RESULT_OK && bClear)
         m_commands.clear();
     return result;
 }
@@ -207,7 +207,7 @@ void CHandsetDevice::LogEvent(LONGLONG sentAt, int type, int value)
 }
 
 // A library whose process ended without closing leaves only a dead window behind.
-bool CHandsetDevice::IsOpen()
+BOOL CHandsetDevice::IsOpen()
 {
     if (m_hLibrary != nullptr && !::IsWindow(m_hLibrary))
         m_hLibrary = nullptr;

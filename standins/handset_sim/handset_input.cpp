@@ -37,52 +37,52 @@ const KeyName s_keys[] = {
     {"left", {QV_EVENT_EXTENDED_KEY, QV_EXTENDED_LEFT}},
 };
 
-int DigitValue(char c, bool hex)
+int DigitValue(char c, BOOL bHex)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
-    if (hex && c >= 'a' && c <= 'f')
+    if (bHex && c >= 'a' && c <= 'f')
         return c - 'a' + 10;
-    if (hex && c >= 'A' && c <= 'F')
+    if (bHex && c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
 }
 
 } // namespace
 
-bool ParseEventNumber(const char* text, int* pResult)
+BOOL ParseEventNumber(const char* text, int* pResult)
 {
-    bool negative = *text == '-';
-    if (negative)
+    BOOL bNegative = *text == '-';
+    if (bNegative)
         ++text;
-    bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    if (hex)
+    BOOL bHex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    if (bHex)
         text += 2;
     if (*text == '\0')
-        return false;
+        return FALSE;
 
-    const long long limit = negative ? 0x80000000LL : 0xFFFFFFFFLL;
+    const long long limit = bNegative ? 0x80000000LL : 0xFFFFFFFFLL;
     long long magnitude = 0;
     for (; *text != '\0'; ++text) {
-        int digit = DigitValue(*text, hex);
+        int digit = DigitValue(*text, bHex);
         if (digit < 0)
-            return false;
-        magnitude = magnitude * (hex ? 16 : 10) + digit;
+            return FALSE;
+        magnitude = magnitude * (bHex ? 16 : 10) + digit;
         if (magnitude > limit)
-            return false;
+            return FALSE;
     }
-    long long value = negative ? -magnitude : magnitude;
+    long long value = bNegative ? -magnitude : magnitude;
     *pResult = static_cast<int>(static_cast<unsigned int>(value & 0xFFFFFFFFLL));
-    return true;
+    return TRUE;
 }
 
-bool LookupKey(const char* name, HandsetEvent* pEvent)
+BOOL LookupKey(const char* name, HandsetEvent* pEvent)
 {
     for (const KeyName& key : s_keys) {
         if (_stricmp(key.name, name) == 0) {
             *pEvent = key.event;
-            return true;
+            return TRUE;
         }
     }
-    return false;
+    return FALSE;
 }

@@ -47,9 +47,9 @@ int UsageError(const char* message, const char* detail = "")
     return EXIT_USAGE;
 }
 
-int Run(bool ok)
+int Run(BOOL bOk)
 {
-    return ok ? 0 : EXIT_FAILED;
+    return bOk ? 0 : EXIT_FAILED;
 }
 
 int SendEvents(const std::vector<HandsetEvent>& events, const std::vector<std::string>& names)
@@ -118,11 +118,11 @@ int Dial(int argc, char** argv)
 
 int Serve(int argc, char** argv)
 {
-    bool plugged = false;
+    BOOL bPlugged = FALSE;
     const char* logPath = nullptr;
     for (int i = 0; i < argc; ++i) {
-        if (strcmp(argv[i], "--plugged") == 0 && !plugged) {
-            plugged = true;
+        if (strcmp(argv[i], "--plugged") == 0 && !bPlugged) {
+            bPlugged = TRUE;
         } else if (strcmp(argv[i], "--log") == 0 && logPath == nullptr && i + 1 < argc) {
             logPath = argv[++i];
             if (logPath[0] == '\0' || strlen(logPath) >= MAX_PATH)
@@ -131,16 +131,16 @@ int Serve(int argc, char** argv)
             return UsageError("serve takes only --plugged and --log FILE");
         }
     }
-    return CHandsetDevice::Serve(plugged, logPath);
+    return CHandsetDevice::Serve(bPlugged, logPath);
 }
 
 int Commands(int argc, char** argv)
 {
-    bool clear = argc == 1 && strcmp(argv[0], "--clear") == 0;
-    if (argc != 0 && !clear)
+    BOOL bClear = argc == 1 && strcmp(argv[0], "--clear") == 0;
+    if (argc != 0 && !bClear)
         return UsageError("commands takes only --clear");
     CDeviceClient client;
-    return Run(client.Connect() && client.PrintCommands(clear));
+    return Run(client.Connect() && client.PrintCommands(bClear));
 }
 
 int Plain(const char* command, int argc)
@@ -151,9 +151,9 @@ int Plain(const char* command, int argc)
     if (!client.Connect())
         return EXIT_FAILED;
     if (strcmp(command, "plug") == 0)
-        return Run(client.SetPlugged(true));
+        return Run(client.SetPlugged(TRUE));
     if (strcmp(command, "unplug") == 0)
-        return Run(client.SetPlugged(false));
+        return Run(client.SetPlugged(FALSE));
     if (strcmp(command, "status") == 0)
         return Run(client.PrintStatus());
     return Run(client.Quit());

@@ -92,7 +92,7 @@ CPanelWindow::CPanelWindow()
     , m_hMessage(nullptr)
     , m_hCommands(nullptr)
     , m_hFlashed(nullptr)
-    , m_plugged(false)
+    , m_plugged(FALSE)
     , m_lamp(LAMP_OFF)
     , m_hTextFont(MakeFont(15, FW_NORMAL, "Arial"))
     , m_hKeyFont(MakeFont(20, FW_BOLD, "Arial"))
@@ -128,7 +128,7 @@ int CPanelWindow::Run()
     return 0;
 }
 
-bool CPanelWindow::Create()
+BOOL CPanelWindow::Create()
 {
     HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
     WNDCLASSA wc = {};
@@ -155,19 +155,19 @@ bool CPanelWindow::Create()
     m_hWnd = ::CreateWindowExA(0, PANEL_CLASS, PANEL_TITLE, style, x, y, width, rc.bottom - rc.top, nullptr, nullptr,
                                hInstance, this);
     if (m_hWnd == nullptr)
-        return false;
+        return FALSE;
     ::ShowWindow(m_hWnd, SW_SHOW);
     ::UpdateWindow(m_hWnd);
-    return true;
+    return TRUE;
 }
 
 // The keyboard works wherever the focus is in the panel, a button included.
-bool CPanelWindow::PreTranslateMessage(const MSG& msg)
+BOOL CPanelWindow::PreTranslateMessage(const MSG& msg)
 {
     if (msg.message != WM_KEYDOWN && msg.message != WM_CHAR)
-        return false;
+        return FALSE;
     if (msg.hwnd != m_hWnd && !::IsChild(m_hWnd, msg.hwnd))
-        return false;
+        return FALSE;
     const char* name = nullptr;
     char character[2] = {};
     if (msg.message == WM_KEYDOWN) {
@@ -182,14 +182,14 @@ bool CPanelWindow::PreTranslateMessage(const MSG& msg)
         name = "#"; // the keypad's divide, as the handset's hash key reaches the softphone
     }
     if (name == nullptr)
-        return false;
+        return FALSE;
     // A held key presses once, as on the handset.
-    bool repeat = (msg.lParam & 0x40000000) != 0;
+    BOOL bRepeat = (msg.lParam & 0x40000000) != 0;
     for (Key& key : m_keys) {
-        if (!repeat && strcmp(key.name, name) == 0)
-            Press(key, true);
+        if (!bRepeat && strcmp(key.name, name) == 0)
+            Press(key, TRUE);
     }
-    return true;
+    return TRUE;
 }
 
 LRESULT CALLBACK CPanelWindow::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -256,9 +256,9 @@ void CPanelWindow::OnCreate()
         for (int i = 0; i < count; ++i) {
             Key key = {nullptr, row.keys[i].name, row.keys[i].label, {0, 0}};
             // A name the key table does not know would be a slip here: such a button stays greyed.
-            bool known = LookupKey(key.name, &key.event);
+            BOOL bKnown = LookupKey(key.name, &key.event);
             int id = IDC_PANEL_FIRST_KEY + static_cast<int>(m_keys.size());
-            key.hButton = AddControl("BUTTON", key.label, BS_PUSHBUTTON | (known ? 0 : WS_DISABLED), id,
+            key.hButton = AddControl("BUTTON", key.label, BS_PUSHBUTTON | (bKnown ? 0 : WS_DISABLED), id,
                                      Rect(MARGIN + i * (width + GAP), top, width, row.height),
                                      row.height >= KEYPAD_ROW_HEIGHT ? m_hKeyFont : m_hTextFont);
             m_keys.push_back(key);
@@ -295,7 +295,7 @@ void CPanelWindow::OnCommand(int id)
     }
     size_t index = static_cast<size_t>(id - IDC_PANEL_FIRST_KEY);
     if (id >= IDC_PANEL_FIRST_KEY && index < m_keys.size())
-        Press(m_keys[index], false);
+        Press(m_keys[index], FALSE);
 }
 
 void CPanelWindow::OnTimer(UINT_PTR id)
@@ -339,11 +339,11 @@ HBRUSH CPanelWindow::OnCtlColorStatic(HDC hdc, HWND hControl)
     return ::GetSysColorBrush(COLOR_BTNFACE);
 }
 
-void CPanelWindow::Press(Key& key, bool fromKeyboard)
+void CPanelWindow::Press(Key& key, BOOL bFromKeyboard)
 {
     if (!::IsWindowEnabled(key.hButton))
         return;
-    if (fromKeyboard) {
+    if (bFromKeyboard) {
         if (m_hFlashed != nullptr)
             ::SendMessageA(m_hFlashed, BM_SETSTATE, FALSE, 0);
         m_hFlashed = key.hButton;
@@ -360,13 +360,13 @@ void CPanelWindow::Press(Key& key, bool fromKeyboard)
 
 void CPanelWindow::TogglePlug()
 {
-    bool plugged = !m_plugged;
-    if (const char* problem = m_link.SetPlugged(plugged)) {
+    BOOL bPlugged = !m_plugged;
+    if (const char* problem = m_link.SetPlugged(bPlugged)) {
         char text[128];
-        snprintf(text, sizeof(text), "%s failed: %s", plugged ? "Plug in" : "Unplug", problem);
+        snprintf(text, sizeof(text), "%s failed: %s", bPlugged ? "Plug in" : "Unplug", problem);
         SetText(m_hMessage, text);
     } else {
-        SetText(m_hMessage, plugged ? "Plugged in" : "Unplugged");
+        SetText(m_hMessage, bPlugged ? "Plugged in" : "Unplugged");
     }
     Poll();
 }
@@ -391,8 +391,8 @@ void CPanelWindow::Poll()
     }
     LRESULT status = m_link.Status();
     m_plugged = (status & DEVICE_STATUS_PLUGGED) != 0;
-    bool open = (status & DEVICE_STATUS_OPEN) != 0;
-    SetText(m_hStatus, !m_plugged ? "Unplugged" : open ? "Plugged in, open" : "Plugged in, not open");
+    BOOL bOpen = (status & DEVICE_STATUS_OPEN) != 0;
+    SetText(m_hStatus, !m_plugged ? "Unplugged" : bOpen ? "Plugged in, open" : "Plugged in, not open");
     SetText(m_hPlug, m_plugged ? "Unplug" : "Plug in");
     AddCommands(m_link.TakeNewCommands());
 }
@@ -402,7 +402,7 @@ void CPanelWindow::ShowNoDevice()
     SetText(m_hStatus, "No device");
     SetText(m_hLampName, "");
     SetText(m_hLampDetail, "Waiting for a device");
-    m_plugged = false;
+    m_plugged = FALSE;
     SetText(m_hPlug, "Plug in");
     ::EnableWindow(m_hPlug, FALSE);
     SetLamp(LAMP_OFF);

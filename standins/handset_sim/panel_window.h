@@ -29,8 +29,8 @@ private:
         HandsetEvent event;
     };
 
-    bool Create();
-    bool PreTranslateMessage(const MSG& msg);
+    BOOL Create();
+    BOOL PreTranslateMessage(const MSG& msg);
     static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     void OnCreate();
@@ -40,7 +40,7 @@ private:
     HBRUSH OnCtlColorStatic(HDC hdc, HWND hControl);
 
     HWND AddControl(const char* className, const char* text, DWORD style, int id, const RECT& rc, HFONT hFont);
-    void Press(Key& key, bool fromKeyboard);
+    void Press(Key& key, BOOL bFromKeyboard);
     void TogglePlug();
     void Poll();
     void ShowNoDevice();
@@ -58,7 +58,7 @@ private:
     HWND m_hCommands;
     HWND m_hFlashed; // a key pressed from the keyboard, shown down for a moment
     std::vector<Key> m_keys;
-    bool m_plugged;
+    BOOL m_plugged;
     COLORREF m_lamp;
     HFONT m_hTextFont;
     HFONT m_hKeyFont;

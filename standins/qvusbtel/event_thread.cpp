@@ -59,7 +59,7 @@ void CEventThread::Stop()
     ::InterlockedExchange(&m_stopped, 1);
     ::SetEvent(m_hStop);
     if (::GetCurrentThreadId() == m_threadId) {
-        m_detached = true;
+        m_detached = TRUE;
         return;
     }
     ::WaitForSingleObject(m_hThread, INFINITE);
@@ -117,6 +117,6 @@ int CEventThread::Report(int type, int value)
     if (m_stopped != 0)
         return 0;
     if (type == QV_EVENT_DEVICE_LOST)
-        m_lost = true;
+        m_lost = TRUE;
     return m_callback(type, value, m_context);
 }

@@ -35,6 +35,6 @@ private:
     DWORD m_threadId = 0;
     HWND m_hWnd = nullptr;
     volatile LONG m_stopped = 0;
-    bool m_detached = false; // stopped from its own thread, which then frees the object
-    bool m_lost = false;     // the device said it is gone, so its process ending adds nothing
+    BOOL m_detached = FALSE; // stopped from its own thread, which then frees the object
+    BOOL m_lost = FALSE;     // the device said it is gone, so its process ending adds nothing
 };

@@ -45,7 +45,7 @@ CDialDisplay::CDialDisplay()
     : m_number()
     , m_status("Ready")
     , m_lastKey("Last key: none")
-    , m_bCalling(false)
+    , m_bCalling(FALSE)
 {
 }
 
@@ -63,7 +63,7 @@ void CDialDisplay::KeyDown(UINT vk)
         m_status = m_bCalling ? "Calling " + m_number + "..." : "No number to call";
     } else if (vk == VK_ESCAPE) {
         m_number.clear();
-        m_bCalling = false;
+        m_bCalling = FALSE;
         m_status = "Hung up";
     }
 }

@@ -19,5 +19,5 @@ private:
     std::string m_number;
     std::string m_status;
     std::string m_lastKey;
-    bool m_bCalling;
+    BOOL m_bCalling;
 };

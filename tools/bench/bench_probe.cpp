@@ -42,14 +42,14 @@ double NowMs()
     return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-bool ParseCount(const char* text, int* pValue)
+BOOL ParseCount(const char* text, int* pValue)
 {
     char* end = nullptr;
     long value = std::strtol(text, &end, 10);
     if (*text == '\0' || *end != '\0' || value < 0 || value > MAX_COUNT)
-        return false;
+        return FALSE;
     *pValue = static_cast<int>(value);
-    return true;
+    return TRUE;
 }
 
 int Fail(const char* what)
@@ -58,13 +58,13 @@ int Fail(const char* what)
     return 1;
 }
 
-bool AskDevice(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+BOOL AskDevice(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
 {
     DWORD_PTR answer = 0;
     if (!::SendMessageTimeoutW(hDevice, msg, wParam, lParam, SMTO_NORMAL, CLIENT_TIMEOUT_MS, &answer))
-        return false;
+        return FALSE;
     *pResult = static_cast<LRESULT>(answer);
-    return true;
+    return TRUE;
 }
 
 int Burst(int count, int intervalMs, const std::vector<int>& events)
@@ -152,14 +152,14 @@ HostSearch FindHosts(DWORD processId, const char* caption = HOST_WINDOW_CAPTION)
 }
 
 // Starts a program that lies beside this one.
-bool StartProgram(PROCESS_INFORMATION* pInfo, const char* exe = SUBJECT_PROGRAM.exe)
+BOOL StartProgram(PROCESS_INFORMATION* pInfo, const char* exe = SUBJECT_PROGRAM.exe)
 {
     char path[MAX_PATH];
     DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     char* slash = std::strrchr(path, '\\');
     if (length == 0 || length >= MAX_PATH || slash == nullptr
         || static_cast<size_t>(slash - path) + 1 + std::strlen(exe) + 1 > MAX_PATH)
-        return false;
+        return FALSE;
     slash[1] = '\0';
     std::strcat(path, exe);
     STARTUPINFOA startup = {};
@@ -168,17 +168,17 @@ bool StartProgram(PROCESS_INFORMATION* pInfo, const char* exe = SUBJECT_PROGRAM.
 }
 
 // Asks a program to leave as its OK button would; ends it if it will not.
-bool EndProgram(const PROCESS_INFORMATION& info, const char* caption = HOST_WINDOW_CAPTION)
+BOOL EndProgram(const PROCESS_INFORMATION& info, const char* caption = HOST_WINDOW_CAPTION)
 {
     HostSearch host = FindHosts(info.dwProcessId, caption);
     if (host.hFound != nullptr)
         ::PostMessageA(host.hFound, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-    bool ended = ::WaitForSingleObject(info.hProcess, WAIT_MS) == WAIT_OBJECT_0;
-    if (!ended)
+    BOOL bEnded = ::WaitForSingleObject(info.hProcess, WAIT_MS) == WAIT_OBJECT_0;
+    if (!bEnded)
         ::TerminateProcess(info.hProcess, 1);
     ::CloseHandle(info.hProcess);
     ::CloseHandle(info.hThread);
-    return ended;
+    return bEnded;
 }
 
 // Starts one program until its first window exists, lets it run, then asks it
@@ -202,9 +202,9 @@ int StartAndExit(const Subject& subject, const char* name)
     ::Sleep(SETTLE_MS);
     double asked = NowMs();
     ::PostMessageA(host.hFound, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-    bool ended = ::WaitForSingleObject(info.hProcess, WAIT_MS) == WAIT_OBJECT_0;
+    BOOL bEnded = ::WaitForSingleObject(info.hProcess, WAIT_MS) == WAIT_OBJECT_0;
     double gone = NowMs();
-    if (!ended) {
+    if (!bEnded) {
         EndProgram(info, subject.caption);
         return Fail("IDOK did not end the program");
     }
@@ -236,10 +236,10 @@ int Quit()
     ::GetWindowThreadProcessId(host.hFound, &processId);
     HANDLE hProcess = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
     ::PostMessageA(host.hFound, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-    bool ended = hProcess != nullptr && ::WaitForSingleObject(hProcess, WAIT_MS) == WAIT_OBJECT_0;
+    BOOL bEnded = hProcess != nullptr && ::WaitForSingleObject(hProcess, WAIT_MS) == WAIT_OBJECT_0;
     if (hProcess != nullptr)
         ::CloseHandle(hProcess);
-    return ended ? 0 : Fail("the program did not end");
+    return bEnded ? 0 : Fail("the program did not end");
 }
 
 int Copies(int count)
@@ -314,15 +314,15 @@ int main(int argc, char** argv)
     if (std::strcmp(command, "burst") == 0 && argc >= 6 && argc % 2 == 0) {
         int intervalMs = 0;
         std::vector<int> events;
-        bool ok = ParseCount(argv[3], &intervalMs);
-        for (int i = 4; ok && i < argc; ++i) {
+        BOOL bOk = ParseCount(argv[3], &intervalMs);
+        for (int i = 4; bOk && i < argc; ++i) {
             // Decimal or 0x-hex, kept to the 32 bits an event field has.
             char* end = nullptr;
             long long value = std::strtoll(argv[i], &end, 0);
-            ok = *argv[i] != '\0' && *end == '\0';
+            bOk = *argv[i] != '\0' && *end == '\0';
             events.push_back(static_cast<int>(static_cast<unsigned int>(value)));
         }
-        if (ok)
+        if (bOk)
             return Burst(count, intervalMs, events);
     } else if (argc == 3) {
         if (std::strcmp(command, "cycles") == 0)
