@@ -70,7 +70,7 @@ BOOL CDeviceClient::PrintCommands(BOOL bClear)
     BOOL bOk = Request(WM_DEVICE_GET_COMMANDS, static_cast<WPARAM>(WindowToLParam(hReply)), bClear ? 1 : 0, &result)
         && Check(result, "commands");
     ::DestroyWindow(hReply);
-    if (bOk && !m_replied) {
+    if (bOk && !m_bReplied) {
         fprintf(stderr, "handset-sim: the device did not send its command list\n");
         bOk = FALSE;
     }
@@ -130,7 +130,7 @@ LRESULT CALLBACK CDeviceClient::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, 
             return FALSE;
         const DWORD* pCodes = static_cast<const DWORD*>(pCds->lpData);
         pClient->m_reply.assign(pCodes, pCodes + pCds->cbData / sizeof(DWORD));
-        pClient->m_replied = TRUE;
+        pClient->m_bReplied = TRUE;
         return TRUE;
     }
     return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);

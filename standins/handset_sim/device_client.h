@@ -22,5 +22,5 @@ private:
 
     HWND m_hDevice = nullptr;
     std::vector<DWORD> m_reply;
-    BOOL m_replied = FALSE;
+    BOOL m_bReplied = FALSE;
 };

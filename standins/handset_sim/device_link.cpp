@@ -58,18 +58,18 @@ CDeviceLink::PollResult CDeviceLink::Poll()
     if (!Request(hDevice, WM_DEVICE_GET_STATUS, 0, 0, POLL_TIMEOUT_MS, &status)
         || (status & DEVICE_STATUS_KNOWN) == 0)
         return ::IsWindow(hDevice) ? POLL_NO_ANSWER : POLL_NO_DEVICE;
-    m_status = status;
+    m_lStatus = status;
     // Only a device that has answered counts as found, so that its first answer reports it new.
     BOOL bNew = hDevice != m_hDevice;
     if (bNew) {
         m_hDevice = hDevice;
-        m_lastSerial = 0;
+        m_dwLastSerial = 0;
         m_new.clear();
     }
     // The records arrive in WindowProc, while this waits or, late, at any time after.
     LRESULT logged = 0;
     Request(hDevice, WM_DEVICE_GET_COMMAND_LOG, static_cast<WPARAM>(WindowToLParam(m_hReply)),
-            ToLParam(static_cast<int>(m_lastSerial)), POLL_TIMEOUT_MS, &logged);
+            ToLParam(static_cast<int>(m_dwLastSerial)), POLL_TIMEOUT_MS, &logged);
     return bNew ? POLL_NEW_DEVICE : POLL_ANSWERED;
 }
 
@@ -126,9 +126,9 @@ LRESULT CALLBACK CDeviceLink::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LP
     const auto* pRecords = static_cast<const CommandRecord*>(pCds->lpData);
     // A late answer to an earlier poll may repeat what a later one brought.
     for (size_t i = 0; i < count; ++i) {
-        if (pRecords[i].serial > pLink->m_lastSerial) {
+        if (pRecords[i].serial > pLink->m_dwLastSerial) {
             pLink->m_new.push_back(pRecords[i]);
-            pLink->m_lastSerial = pRecords[i].serial;
+            pLink->m_dwLastSerial = pRecords[i].serial;
         }
     }
     return TRUE;

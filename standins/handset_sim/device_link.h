@@ -29,7 +29,7 @@ public:
     static BOOL StartDeviceIfNone();
 
     PollResult Poll();
-    LRESULT Status() const { return m_status; }
+    LRESULT Status() const { return m_lStatus; }
     // The commands received since the last call, oldest first.
     std::vector<handset_protocol::CommandRecord> TakeNewCommands();
 
@@ -44,7 +44,7 @@ private:
 
     HWND m_hDevice = nullptr;
     HWND m_hReply = nullptr;
-    LRESULT m_status = 0;
-    DWORD m_lastSerial = 0;
+    LRESULT m_lStatus = 0;
+    DWORD m_dwLastSerial = 0;
     std::vector<handset_protocol::CommandRecord> m_new;
 };

@@ -87,13 +87,13 @@ LRESULT CHandsetDevice::OnIoControl(DWORD code, HWND hLibrary)
 {
     if (m_commands.size() >= MAX_COMMANDS)
         m_commands.pop_front();
-    CommandRecord record = {++m_lastSerial, code, {}};
+    CommandRecord record = {++m_dwLastSerial, code, {}};
     ::GetSystemTimeAsFileTime(&record.time);
     m_commands.push_back(record);
 
     if (code == QV_CODE_OPEN) {
         // One library at a time, as with a real USB device.
-        if (!m_plugged || hLibrary == nullptr || !::IsWindow(hLibrary) || (IsOpen() && m_hLibrary != hLibrary))
+        if (!m_bPlugged || hLibrary == nullptr || !::IsWindow(hLibrary) || (IsOpen() && m_hLibrary != hLibrary))
             return 0;
         m_hLibrary = hLibrary;
         return 1;
@@ -103,12 +103,12 @@ LRESULT CHandsetDevice::OnIoControl(DWORD code, HWND hLibrary)
             m_hLibrary = nullptr;
         return 1;
     }
-    return m_plugged ? 1 : 0;
+    return m_bPlugged ? 1 : 0;
 }
 
 LRESULT CHandsetDevice::OnSetPlugged(BOOL bPlugged)
 {
-    m_plugged = bPlugged;
+    m_bPlugged = bPlugged;
     if (bPlugged || !IsOpen())
         return RESULT_OK;
     // Closed before telling the library, so that its answering close finds nothing to undo.
@@ -120,7 +120,7 @@ LRESULT CHandsetDevice::OnSetPlugged(BOOL bPlugged)
 
 LRESULT CHandsetDevice::OnSendEvent(int type, int value)
 {
-    if (!m_plugged)
+    if (!m_bPlugged)
         return RESULT_UNPLUGGED;
     if (!IsOpen())
         return RESULT_NOT_OPEN;
@@ -129,7 +129,7 @@ LRESULT CHandsetDevice::OnSendEvent(int type, int value)
 
 LRESULT CHandsetDevice::OnGetStatus()
 {
-    return DEVICE_STATUS_KNOWN | (m_plugged ? DEVICE_STATUS_PLUGGED : 0) | (IsOpen() ? DEVICE_STATUS_OPEN : 0);
+    return DEVICE_STATUS_KNOWN | (m_bPlugged ? DEVICE_STATUS_PLUGGED : 0) | (IsOpen() ? DEVICE_STATUS_OPEN : 0);
 }
 
 LRESULT CHandsetDevice::OnGetCommands(HWND hReply, BOOL bClear)

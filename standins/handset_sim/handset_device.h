@@ -17,7 +17,7 @@ public:
     static int Serve(BOOL bPlugged, const char* pszLogPath);
 
 private:
-    explicit CHandsetDevice(BOOL bPlugged) : m_plugged(bPlugged) {}
+    explicit CHandsetDevice(BOOL bPlugged) : m_bPlugged(bPlugged) {}
 
     static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     LRESULT OnIoControl(DWORD code, HWND hLibrary);
@@ -32,9 +32,9 @@ private:
     BOOL IsOpen();
 
     HWND m_hWnd = nullptr;
-    BOOL m_plugged;
+    BOOL m_bPlugged;
     HWND m_hLibrary = nullptr; // the library's event window while it has the device open
     std::deque<handset_protocol::CommandRecord> m_commands;
-    DWORD m_lastSerial = 0;
+    DWORD m_dwLastSerial = 0;
     HANDLE m_hLog = INVALID_HANDLE_VALUE;
 };

@@ -92,8 +92,8 @@ CPanelWindow::CPanelWindow()
     , m_hMessage(nullptr)
     , m_hCommands(nullptr)
     , m_hFlashed(nullptr)
-    , m_plugged(FALSE)
-    , m_lamp(LAMP_OFF)
+    , m_bPlugged(FALSE)
+    , m_crLamp(LAMP_OFF)
     , m_hTextFont(MakeFont(15, FW_NORMAL, "Arial"))
     , m_hKeyFont(MakeFont(20, FW_BOLD, "Arial"))
     , m_hLampFont(MakeFont(30, FW_BOLD, "Arial"))
@@ -314,12 +314,12 @@ void CPanelWindow::OnPaint()
 {
     PAINTSTRUCT ps;
     HDC hdc = ::BeginPaint(m_hWnd, &ps);
-    HBRUSH hBrush = ::CreateSolidBrush(m_lamp);
+    HBRUSH hBrush = ::CreateSolidBrush(m_crLamp);
     HPEN hPen = ::CreatePen(PS_SOLID, 2, RGB(30, 30, 30));
     HGDIOBJ hOldBrush = ::SelectObject(hdc, hBrush);
     HGDIOBJ hOldPen = ::SelectObject(hdc, hPen);
     ::Ellipse(hdc, LAMP_CIRCLE.left, LAMP_CIRCLE.top, LAMP_CIRCLE.right, LAMP_CIRCLE.bottom);
-    if (m_lamp != LAMP_OFF) {
+    if (m_crLamp != LAMP_OFF) {
         // A glint, so that a lit lamp reads as lit even in grey.
         ::SelectObject(hdc, ::GetStockObject(WHITE_BRUSH));
         ::SelectObject(hdc, ::GetStockObject(NULL_PEN));
@@ -335,7 +335,7 @@ void CPanelWindow::OnPaint()
 HBRUSH CPanelWindow::OnCtlColorStatic(HDC hdc, HWND hControl)
 {
     ::SetBkMode(hdc, TRANSPARENT);
-    ::SetTextColor(hdc, hControl == m_hLampName && m_lamp != LAMP_OFF ? m_lamp : ::GetSysColor(COLOR_BTNTEXT));
+    ::SetTextColor(hdc, hControl == m_hLampName && m_crLamp != LAMP_OFF ? m_crLamp : ::GetSysColor(COLOR_BTNTEXT));
     return ::GetSysColorBrush(COLOR_BTNFACE);
 }
 
@@ -360,7 +360,7 @@ void CPanelWindow::Press(Key& key, BOOL bFromKeyboard)
 
 void CPanelWindow::TogglePlug()
 {
-    BOOL bPlugged = !m_plugged;
+    BOOL bPlugged = !m_bPlugged;
     if (const char* problem = m_link.SetPlugged(bPlugged)) {
         char text[128];
         snprintf(text, sizeof(text), "%s failed: %s", bPlugged ? "Plug in" : "Unplug", problem);
@@ -390,10 +390,10 @@ void CPanelWindow::Poll()
         ::EnableWindow(m_hPlug, TRUE);
     }
     LRESULT status = m_link.Status();
-    m_plugged = (status & DEVICE_STATUS_PLUGGED) != 0;
+    m_bPlugged = (status & DEVICE_STATUS_PLUGGED) != 0;
     BOOL bOpen = (status & DEVICE_STATUS_OPEN) != 0;
-    SetText(m_hStatus, !m_plugged ? "Unplugged" : bOpen ? "Plugged in, open" : "Plugged in, not open");
-    SetText(m_hPlug, m_plugged ? "Unplug" : "Plug in");
+    SetText(m_hStatus, !m_bPlugged ? "Unplugged" : bOpen ? "Plugged in, open" : "Plugged in, not open");
+    SetText(m_hPlug, m_bPlugged ? "Unplug" : "Plug in");
     AddCommands(m_link.TakeNewCommands());
 }
 
@@ -402,7 +402,7 @@ void CPanelWindow::ShowNoDevice()
     SetText(m_hStatus, "No device");
     SetText(m_hLampName, "");
     SetText(m_hLampDetail, "Waiting for a device");
-    m_plugged = FALSE;
+    m_bPlugged = FALSE;
     SetText(m_hPlug, "Plug in");
     ::EnableWindow(m_hPlug, FALSE);
     SetLamp(LAMP_OFF);
@@ -430,9 +430,9 @@ void CPanelWindow::AddCommands(const std::vector<CommandRecord>& records)
 
 void CPanelWindow::SetLamp(COLORREF lamp)
 {
-    if (lamp == m_lamp)
+    if (lamp == m_crLamp)
         return;
-    m_lamp = lamp;
+    m_crLamp = lamp;
     ::InvalidateRect(m_hWnd, &LAMP_CIRCLE, TRUE);
     ::InvalidateRect(m_hLampName, nullptr, TRUE);
 }

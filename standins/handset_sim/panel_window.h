@@ -58,8 +58,8 @@ private:
     HWND m_hCommands;
     HWND m_hFlashed; // a key pressed from the keyboard, shown down for a moment
     std::vector<Key> m_keys;
-    BOOL m_plugged;
-    COLORREF m_lamp;
+    BOOL m_bPlugged;
+    COLORREF m_crLamp;
     HFONT m_hTextFont;
     HFONT m_hKeyFont;
     HFONT m_hLampFont;

@@ -24,12 +24,12 @@ BOOL ParseInt(const char* psz, int* pValue)
 } // namespace
 
 CSoftphoneOptions::CSoftphoneOptions()
-    : m_className(SOFTPHONE_CLASS)
-    , m_title(SOFTPHONE_TITLE)
-    , m_logPath()
+    : m_strClassName(SOFTPHONE_CLASS)
+    , m_strTitle(SOFTPHONE_TITLE)
+    , m_strLogPath()
     , m_bHasPos(FALSE)
-    , m_x(0)
-    , m_y(0)
+    , m_nX(0)
+    , m_nY(0)
     , m_bHelp(FALSE)
 {
 }
@@ -42,7 +42,7 @@ BOOL CSoftphoneOptions::Parse(int argc, char** argv, std::string* pError)
         if (option == "--help" || option == "-h") {
             m_bHelp = TRUE;
         } else if (option == "--pos") {
-            if (nLeft < 2 || !ParseInt(argv[i + 1], &m_x) || !ParseInt(argv[i + 2], &m_y)) {
+            if (nLeft < 2 || !ParseInt(argv[i + 1], &m_nX) || !ParseInt(argv[i + 2], &m_nY)) {
                 *pError = "--pos needs two whole numbers, X and Y";
                 return FALSE;
             }
@@ -55,11 +55,11 @@ BOOL CSoftphoneOptions::Parse(int argc, char** argv, std::string* pError)
             }
             std::string value = argv[++i];
             if (option == "--class")
-                m_className = value;
+                m_strClassName = value;
             else if (option == "--title")
-                m_title = value;
+                m_strTitle = value;
             else
-                m_logPath = value;
+                m_strLogPath = value;
             // An empty class name cannot be registered, nor an empty path opened.
             if (value.empty() && option != "--title") {
                 *pError = option + " needs a non-empty value";

@@ -12,11 +12,11 @@ public:
     // FALSE with *pError set when the command line is not acceptable.
     BOOL Parse(int argc, char** argv, std::string* pError);
 
-    std::string m_className;
-    std::string m_title;
-    std::string m_logPath;
+    std::string m_strClassName;
+    std::string m_strTitle;
+    std::string m_strLogPath;
     BOOL m_bHasPos;
-    int m_x;
-    int m_y;
+    int m_nX;
+    int m_nY;
     BOOL m_bHelp;
 };
