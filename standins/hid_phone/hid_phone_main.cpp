@@ -2,7 +2,9 @@
 // scripts, the demo and a person trying the HID edition by hand.
 #include "standins/hid_phone/virtual_phone.h"
 
+#include <ctype.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 namespace {
@@ -33,17 +35,6 @@ int Run(BOOL ok)
     return ok ? 0 : kFailed;
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // "02 04 00", "020400" and "02:04:00" alike; false for anything else.
 bool ParseHex(const char* psz, BYTE* pReport, DWORD* pcb)
 {
@@ -53,11 +44,11 @@ bool ParseHex(const char* psz, BYTE* pReport, DWORD* pcb)
             ++psz;
             continue;
         }
-        int high = HexDigit(psz[0]);
-        int low = high < 0 ? -1 : HexDigit(psz[1]);
-        if (low < 0 || cb == kVirtualPhoneMaxReport)
+        if (!isxdigit(static_cast<unsigned char>(psz[0])) || !isxdigit(static_cast<unsigned char>(psz[1])) ||
+            cb == kVirtualPhoneMaxReport)
             return false;
-        pReport[cb++] = static_cast<BYTE>(high * 16 + low);
+        const char pair[3] = {psz[0], psz[1], 0};
+        pReport[cb++] = static_cast<BYTE>(strtoul(pair, nullptr, 16));
         psz += 2;
     }
     *pcb = cb;
