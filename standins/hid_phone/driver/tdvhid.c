@@ -244,56 +244,73 @@ static NTSTATUS OnReadReport(PHONE* pPhone, IRP* pIrp)
     return STATUS_SUCCESS;
 }
 
-/* Records an output report, its report id first. The class driver hands the
-   report with its id byte in front when the device numbers its reports, and
-   without it when it does not (id 0). */
-static NTSTATUS RecordOutput(PHONE* pPhone, IRP* pIrp)
+/* Records an output report, its report id first; called under g_lock, the
+   request completed by the caller with the status and length left in it. The
+   class driver hands the report with its id byte in front when the device
+   numbers its reports, and without it when it does not (id 0). */
+static void RecordOutputLocked(PHONE* pPhone, IRP* pIrp)
 {
     const HID_XFER_PACKET* pPacket = pIrp->UserBuffer;
-    VIRTUAL_PHONE_OUTPUT record;
+    VIRTUAL_PHONE_OUTPUT* pRecord;
     ULONG cbData;
     const UCHAR* pData;
-    KIRQL irql;
 
-    if (pPacket == NULL || pPacket->reportBuffer == NULL)
-        return Complete(pIrp, STATUS_INVALID_PARAMETER, 0);
+    pIrp->IoStatus.Information = 0;
+    if (pPacket == NULL || pPacket->reportBuffer == NULL) {
+        pIrp->IoStatus.Status = STATUS_INVALID_PARAMETER;
+        return;
+    }
     pData = pPacket->reportBuffer;
     cbData = pPacket->reportBufferLen;
-    record.aReport[0] = pPacket->reportId;
     if (pPacket->reportId != 0 && cbData > 0 && pData[0] == pPacket->reportId) {
         pData++;
         cbData--;
     }
-    if (cbData > VIRTUAL_PHONE_MAX_REPORT - 1)
-        return Complete(pIrp, STATUS_INVALID_BUFFER_SIZE, 0);
-    RtlCopyMemory(record.aReport + 1, pData, cbData);
-    record.cbReport = cbData + 1;
-
-    KeAcquireSpinLock(&g_lock, &irql);
+    if (cbData > VIRTUAL_PHONE_MAX_REPORT - 1) {
+        pIrp->IoStatus.Status = STATUS_INVALID_BUFFER_SIZE;
+        return;
+    }
     /* A full log forgets its oldest report: the newest tells the state. */
     if (pPhone->nOutputs == OUTPUT_LOG) {
         pPhone->iOutput = (pPhone->iOutput + 1) % OUTPUT_LOG;
         pPhone->nOutputs--;
     }
-    pPhone->aOutputs[(pPhone->iOutput + pPhone->nOutputs) % OUTPUT_LOG] = record;
+    pRecord = &pPhone->aOutputs[(pPhone->iOutput + pPhone->nOutputs) % OUTPUT_LOG];
     pPhone->nOutputs++;
-    KeReleaseSpinLock(&g_lock, irql);
-    return Complete(pIrp, STATUS_SUCCESS, pPacket->reportBufferLen);
+    pRecord->aReport[0] = pPacket->reportId;
+    RtlCopyMemory(pRecord->aReport + 1, pData, cbData);
+    pRecord->cbReport = cbData + 1;
+    pIrp->IoStatus.Status = STATUS_SUCCESS;
+    pIrp->IoStatus.Information = pPacket->reportBufferLen;
 }
 
-static NTSTATUS Answer(PHONE* pPhone, IRP* pIrp)
+/* Under g_lock: the device's answer to a request, left in the request for
+   the caller to complete once the lock is released. */
+static void AnswerLocked(PHONE* pPhone, IRP* pIrp)
 {
     ULONG code = IoGetCurrentIrpStackLocation(pIrp)->Parameters.DeviceIoControl.IoControlCode;
-    if (code == IOCTL_HID_WRITE_REPORT || code == IOCTL_HID_SET_OUTPUT_REPORT)
-        return RecordOutput(pPhone, pIrp);
+    if (code == IOCTL_HID_WRITE_REPORT || code == IOCTL_HID_SET_OUTPUT_REPORT) {
+        RecordOutputLocked(pPhone, pIrp);
+        return;
+    }
     /* Features and polled input reports: these models have none we serve. */
-    return Complete(pIrp, STATUS_NOT_SUPPORTED, 0);
+    pIrp->IoStatus.Status = STATUS_NOT_SUPPORTED;
+    pIrp->IoStatus.Information = 0;
+}
+
+static void CompleteAnswered(LIST_ENTRY* pList)
+{
+    while (!IsListEmpty(pList)) {
+        IRP* pIrp = CONTAINING_RECORD(RemoveHeadList(pList), IRP, Tail.Overlay.ListEntry);
+        IoCompleteRequest(pIrp, IO_NO_INCREMENT);
+    }
 }
 
 /* A request to the device itself, answered now or, while the device does not
    answer, held until it does again or goes. */
 static NTSTATUS OnDeviceRequest(PHONE* pPhone, IRP* pIrp)
 {
+    NTSTATUS status;
     KIRQL irql;
 
     KeAcquireSpinLock(&g_lock, &irql);
@@ -307,8 +324,11 @@ static NTSTATUS OnDeviceRequest(PHONE* pPhone, IRP* pIrp)
         KeReleaseSpinLock(&g_lock, irql);
         return STATUS_PENDING;
     }
+    AnswerLocked(pPhone, pIrp);
     KeReleaseSpinLock(&g_lock, irql);
-    return Answer(pPhone, pIrp);
+    status = pIrp->IoStatus.Status;
+    IoCompleteRequest(pIrp, IO_NO_INCREMENT);
+    return status;
 }
 
 static NTSTATUS CompleteString(IRP* pIrp, const WCHAR* psz)
@@ -444,15 +464,19 @@ static NTSTATUS OnControl(IRP* pIrp, ULONG code)
         status = STATUS_BUFFER_TOO_SMALL;
     } else {
         pPhone->bAnswering = *(ULONG*)pBuffer != 0;
-        if (pPhone->bAnswering)
+        /* Answered while the device is sure to be there; completed below. */
+        if (pPhone->bAnswering) {
+            LIST_ENTRY* pEntry;
             TakeList(&pPhone->stalled, &released);
+            for (pEntry = released.Flink; pEntry != &released; pEntry = pEntry->Flink)
+                AnswerLocked(pPhone, CONTAINING_RECORD(pEntry, IRP, Tail.Overlay.ListEntry));
+        }
     }
     KeReleaseSpinLock(&g_lock, irql);
 
     if (pRead != NULL)
         FinishRead(pRead, &ready);
-    while (!IsListEmpty(&released))
-        Answer(pPhone, CONTAINING_RECORD(RemoveHeadList(&released), IRP, Tail.Overlay.ListEntry));
+    CompleteAnswered(&released);
     return Complete(pIrp, status, information);
 }
 
