@@ -20,6 +20,9 @@ public:
     int m_nState;
     BOOL m_bForward;
     int m_nKeySet;
+    // Asked for the foreground. Tests put in its place one that refuses as
+    // Windows does, which Wine never does itself.
+    BOOL(WINAPI* m_pfnSetForegroundWindow)(HWND);
 
 private:
     void PressKey(UINT vk);

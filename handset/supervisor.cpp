@@ -4,6 +4,7 @@
 
 #include "handset/qvusbtel.h"
 
+
 void CTandivorexDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == TIMER_OPEN_DEVICE)
@@ -34,7 +35,7 @@ void CTandivorexDlg::OnTimer(UINT_PTR nIDEvent)
             // that is the other window: Windows often refuses a background
             // program the foreground, and the user's own program would get it.
             m_bridge.BringToFront(hWnd);
-            if (m_pfnForegroundWindow() == hWnd) {
+            if (::GetForegroundWindow() == hWnd) {
                 ::keybd_event(VK_ESCAPE, 0, 0, 0);
                 ::keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
             }

@@ -5,6 +5,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/fake_handset_library.h"
+#include "tests/support/foreground_rule.h"
 #include "tests/support/known_values.h"
 #include "tests/support/message_recorder.h"
 
@@ -158,13 +159,9 @@ TEST(Supervisor, ASoftphoneStartedAgainIsFoundAfresh)
 
 // Another window of the softphone's kind in front of the recorded one is
 // brought up and sent an Escape each tick; the Escape goes to whatever window
-// is in front, so only when that is the rival. Wine never refuses the
-// foreground; the host's foreground check stands in for Windows refusing.
-HWND WINAPI RefusedForeground()
-{
-    return nullptr;
-}
-
+// is in front, so only when that is the rival. Another program's window is in
+// front of both, and Windows' rule decides (the stand-ins; Wine has none):
+// the rival comes up, or where Windows refuses, no Escape goes anywhere.
 TEST(Supervisor, ARivalWindowInFrontIsSentEscapeOnlyWhenItCameToTheFront)
 {
     for (bool bRefused : {false, true}) {
@@ -180,19 +177,27 @@ TEST(Supervisor, ARivalWindowInFrontIsSentEscapeOnlyWhenItCameToTheFront)
         // Made last, the rival is first in z-order, so the lookup returns it.
         CMessageRecorder rival(PHONE_CLASS, PHONE_TITLE);
         ASSERT_EQ(rival.Window(), ::FindWindowA(PHONE_CLASS, PHONE_TITLE));
-        if (bRefused)
-            dlg.m_pfnForegroundWindow = RefusedForeground;
+        CMessageRecorder other("SupervisorOther", "other");
+        MakeForeground(other, {&rival, &phone});
+        dlg.m_bridge.m_pfnSetForegroundWindow = bRefused ? SetForegroundWindowRefused : SetForegroundWindowByTheRule;
         phone.Take();
         host.Tick(TIMER_FIND_PHONE);
         host.Tick(TIMER_FIND_PHONE);
         // Typed keys are read after posted ones, so no marker tells when they
         // are all in: the time it takes them to arrive, or for none to.
         int nEscapes = 0;
-        WaitFor([&] { return (nEscapes += CountKeyDowns(rival.Take(), VK_ESCAPE)) >= 2; }, bRefused ? 300 : 2000);
+        int nStray = 0;
+        WaitFor([&] {
+            nStray += CountKeyDowns(other.Take(), VK_ESCAPE);
+            return (nEscapes += CountKeyDowns(rival.Take(), VK_ESCAPE)) >= 2;
+        }, bRefused ? 300 : 2000);
         phone.Flush();
+        other.Flush();
+        nStray += CountKeyDowns(other.Take(), VK_ESCAPE);
 
         EXPECT_EQ(bRefused ? 0 : 2, nEscapes) << "an Escape press on every tick";
-        EXPECT_EQ(rival.Window(), ::GetForegroundWindow());
+        EXPECT_EQ(0, nStray) << "an Escape for the program in front";
+        EXPECT_EQ(bRefused ? other.Window() : rival.Window(), ::GetForegroundWindow());
         EXPECT_EQ(phone.Window(), dlg.m_hPhoneWnd) << "the recorded window stays recorded";
         EXPECT_EQ(phone.Window(), dlg.m_bridge.m_hTarget);
         EXPECT_TRUE(Connected(dlg));
@@ -247,6 +252,34 @@ TEST(Supervisor, AHungSoftphoneLeavesTheHostAnswering)
     EXPECT_EQ(-1, host.Join()) << "Exit ends the host";
     phone.Flush();
     EXPECT_EQ(2, CountKeyDowns(phone.Take(), '7')) << "the keys waited in the softphone's queue";
+}
+
+// The program in front has stopped reading its queue. Sharing its input
+// state would make the activation wait for it: the host waits for nothing,
+// and under Windows' rule the softphone still comes up (by the injected ALT,
+// which waits in that program's queue) and gets its key.
+TEST(Supervisor, AHungProgramInFrontNeitherStopsTheHostNorKeepsTheSoftphoneBehind)
+{
+    FakeHandsetReset(1);
+    CMessageRecorder phone(PHONE_CLASS, PHONE_TITLE);
+    CMessageRecorder other("SupervisorOther", "other");
+    CHostThread host;
+    CTandivorexDlg& dlg = host.Dlg();
+    host.TickBoth();
+    host.TickBoth();
+    ASSERT_EQ(phone.Window(), dlg.m_bridge.m_hTarget);
+    dlg.m_bridge.m_pfnSetForegroundWindow = SetForegroundWindowByTheRule;
+    MakeForeground(other, {&phone});
+    other.Hang();
+
+    HandsetCallback(QV_EVENT_KEY, QV_KEY_0 + 7, &dlg);
+    EXPECT_TRUE(host.Sync(3000)) << "the host waited for the program in front";
+    phone.Flush(); // the softphone's thread has handled its activation
+    EXPECT_EQ(phone.Window(), ::GetForegroundWindow()) << "the softphone stayed behind";
+    other.Resume(); // a host that did wait for it goes on now, and the test ends
+    EXPECT_TRUE(host.Sync());
+    phone.Flush();
+    EXPECT_SEQUENCE(phone.Take(), SEVEN, "a key from behind a hung program");
 }
 
 // The state goes through the host's message, as phonestate sends it, which
