@@ -205,6 +205,38 @@ TEST(Supervisor, ARivalWindowInFrontIsSentEscapeOnlyWhenItCameToTheFront)
     }
 }
 
+// Window handles are reused: the recorded window, its handle alive but now
+// another program's window (here its title changed), counts as gone. Seen
+// when the handset comes back, and when a softphone window appears, which is
+// then a first one, not a rival.
+TEST(Supervisor, ARecordedWindowThatIsNoLongerTheSoftphoneCountsAsGone)
+{
+    FakeHandsetReset(1);
+    CMessageRecorder phone(PHONE_CLASS, PHONE_TITLE);
+    CHostThread host;
+    CTandivorexDlg& dlg = host.Dlg();
+    host.TickBoth();
+    host.TickBoth();
+    ASSERT_EQ(phone.Window(), dlg.m_hPhoneWnd);
+
+    FakeHandsetSetOpenResult(0);
+    HandsetCallback(QV_EVENT_DEVICE_LOST, 0, &dlg);
+    host.Sync();
+    ::SetWindowTextA(phone.Window(), "Untitled - Notepad");
+    FakeHandsetSetOpenResult(1);
+    host.Tick(TIMER_OPEN_DEVICE);
+    EXPECT_TRUE(Shows(dlg, IDI_NO_PHONE, "Can't find software phone")) << "plugged in again";
+    EXPECT_EQ(nullptr, dlg.m_hPhoneWnd);
+
+    dlg.m_bridge.m_nState = 258;
+    CMessageRecorder second(PHONE_CLASS, PHONE_TITLE);
+    host.Tick(TIMER_FIND_PHONE);
+    EXPECT_TRUE(Connected(dlg));
+    EXPECT_EQ(second.Window(), dlg.m_hPhoneWnd);
+    EXPECT_EQ(second.Window(), dlg.m_bridge.m_hTarget);
+    EXPECT_EQ(KEY_STATE_NONE, dlg.m_bridge.m_nState);
+}
+
 // A softphone that stops reading its queue (hung) must not stop the host:
 // bringing it forward waits for nothing, and once Windows calls it hung it is
 // not activated at all. Its keys still wait in its queue. A host held up in a
@@ -236,6 +268,8 @@ TEST(Supervisor, AHungSoftphoneLeavesTheHostAnswering)
                                                        {QV_EVENT_ESCAPE, 0}, {QV_EVENT_FORWARD_ON, 0}};
     for (const auto& e : events)
         HandsetCallback(e.type, e.value, &dlg);
+    // And a tick, which looks at the recorded window's title.
+    ::PostMessageA(host.Window(), WM_TIMER, TIMER_FIND_PHONE, 0);
     EXPECT_TRUE(host.Sync(3000)) << "the host stopped with the softphone";
     EXPECT_TRUE(answers(258));
 
