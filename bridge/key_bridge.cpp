@@ -106,14 +106,14 @@ void CKeyBridge::HandleEvent(UINT type, int value)
     case QV_EVENT_KEY:
         if (m_bForward) {
             // The window comes forward even for a key that maps to nothing.
-            BringToFront(m_hTarget);
+            BringToFront(m_hTarget, TRUE);
             UINT vk = VirtualKeyFromHandsetKey(static_cast<BYTE>(value & 0xFF));
             if (vk != 0)
                 PressKey(vk);
         }
         break;
     case QV_EVENT_ACTIVATE:
-        BringToFront(m_hTarget);
+        BringToFront(m_hTarget, TRUE);
         break;
     case QV_EVENT_ESCAPE:
         if (m_bForward) {
@@ -157,9 +157,12 @@ void CKeyBridge::PressKey(UINT vk)
 // foreground window's thread, it is part of the foreground for the moment,
 // and "one thread can always activate another thread's window" whose input
 // it shares (procthread/creating-windows-in-threads). Where even that is
-// refused, an injected ALT makes this program the last to give input and
-// lifts the lock, once; past that Windows only flashes the taskbar button.
-void CKeyBridge::BringToFront(HWND hWnd)
+// refused, the well-known fallback, not a documented one: an injected ALT
+// stands for the user's, which lifts the lock, and makes this program the
+// last to give input. Once, and only for the user's own asking (a handset
+// key): typed every second into whatever the user is doing, an ALT would
+// close the menu they have open. Past that Windows flashes the taskbar button.
+void CKeyBridge::BringToFront(HWND hWnd, BOOL bUserAsked)
 {
     if (hWnd == nullptr)
         return;
@@ -196,7 +199,7 @@ void CKeyBridge::BringToFront(HWND hWnd)
     // Detached by now: the ALT goes to the window in front, which may be hung,
     // and nothing here waits for it. Whether it worked or not, nothing
     // depends on it: the keys are posted.
-    if (!bDone) {
+    if (!bDone && bUserAsked) {
         InjectAlt();
         m_pfnSetForegroundWindow(hWnd);
     }

@@ -13,7 +13,7 @@ public:
     CKeyBridge();
 
     void HandleEvent(UINT type, int value);
-    void BringToFront(HWND hWnd);
+    void BringToFront(HWND hWnd, BOOL bUserAsked);
     int ApplyPhoneState(int state, int ignored);
 
     HWND m_hTarget;

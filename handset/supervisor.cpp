@@ -53,7 +53,7 @@ void CTandivorexDlg::OnTimer(UINT_PTR nIDEvent)
             // Escape is typed into whatever window is in front, so only when
             // that is the other window: Windows often refuses a background
             // program the foreground, and the user's own program would get it.
-            m_bridge.BringToFront(hWnd);
+            m_bridge.BringToFront(hWnd, FALSE);
             if (::GetForegroundWindow() == hWnd) {
                 ::keybd_event(VK_ESCAPE, 0, 0, 0);
                 ::keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
