@@ -189,7 +189,11 @@ TEST(Supervisor, ARivalWindowInFrontIsSentEscapeOnlyWhenItCameToTheFront)
         MakeForeground(other, {&rival, &phone});
         dlg.m_bridge.m_pfnSetForegroundWindow = bRefused ? SetForegroundWindowRefused : SetForegroundWindowByTheRule;
         phone.Take();
+        // Wine activates the rival on its own thread, when that thread next
+        // reads its queue (Windows at once, the threads' input being attached):
+        // the first tick's Escape depends on which came first, the second's not.
         host.Tick(TIMER_FIND_PHONE);
+        rival.Flush();
         host.Tick(TIMER_FIND_PHONE);
         // Typed keys are read after posted ones, so no marker tells when they
         // are all in: the time it takes them to arrive, or for none to.
@@ -202,12 +206,13 @@ TEST(Supervisor, ARivalWindowInFrontIsSentEscapeOnlyWhenItCameToTheFront)
         WaitFor([&] {
             takeStray();
             return (nEscapes += CountKeyDowns(rival.Take(), VK_ESCAPE)) >= 2;
-        }, bRefused ? 300 : 2000);
+        }, bRefused ? 300 : 1000);
         phone.Flush();
         other.Flush();
         takeStray();
 
-        EXPECT_EQ(bRefused ? 0 : 2, nEscapes) << "an Escape press on every tick";
+        EXPECT_GE(nEscapes, bRefused ? 0 : 1) << "an Escape press once the rival is in front";
+        EXPECT_LE(nEscapes, bRefused ? 0 : 2) << "one Escape press a tick at most";
         EXPECT_TRUE(stray.empty()) << "keys for the program in front: no Escape, nor an ALT (a tick is not the user asking)";
         EXPECT_EQ(bRefused ? other.Window() : rival.Window(), ::GetForegroundWindow());
         EXPECT_EQ(phone.Window(), dlg.m_hPhoneWnd) << "the recorded window stays recorded";
