@@ -203,6 +203,10 @@ void CKeyBridge::BringToFront(HWND hWnd, BOOL bUserAsked)
         InjectAlt();
         m_pfnSetForegroundWindow(hWnd);
     }
+    // Wine activates the window on its own thread, when that thread next
+    // reads its queue: a key posted now would be handled in the middle of
+    // that, late. A message sent after the activation returns after it.
+    Answers(hWnd);
 }
 
 int CKeyBridge::ApplyPhoneState(int state, int)
