@@ -42,7 +42,6 @@ CTandivorexDlg::CTandivorexDlg(CWnd* pParent)
     , m_tray()
     , m_hPhoneWnd(nullptr)
     , m_hIcon(LoadAppIcon(IDR_MAINFRAME))
-    , m_pfnForegroundWindow(::GetForegroundWindow)
 {
     // The wide path: the ANSI one has '?' for every character the code page
     // lacks (a user name in another script) and names no file. A path that

@@ -25,9 +25,6 @@ public:
     CTrayIcon m_tray;
     HWND m_hPhoneWnd;
     HICON m_hIcon;
-    // Asked whether a window really came to the front. Tests put a refusal in
-    // its place, which Wine never makes itself.
-    HWND(WINAPI* m_pfnForegroundWindow)();
 
 protected:
     BOOL OnInitDialog() override;

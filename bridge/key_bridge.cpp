@@ -7,6 +7,8 @@ namespace {
 const DWORD KEY_HOLD_MS = 100;
 // How long the softphone may take to answer before it is not activated.
 const UINT ANSWER_MS = 250;
+// An unassigned virtual key, typed inside the injected ALT (see BringToFront).
+const WORD VK_UNASSIGNED = 0xE8;
 
 // Handset key code (low byte of an event 11) to virtual key; 0 presses nothing.
 UINT VirtualKeyFromHandsetKey(BYTE code)
@@ -45,6 +47,34 @@ const PhoneStateCommand s_phoneStates[] = {
     {261, 0x1006, 261}, {262, 0x1003, 262}, {263, 0x1001, 263}, {264, 0x1001, 264},
 };
 
+// Whether the window's thread reads its queue now. One that has stopped cannot
+// be activated, and trying would stop ours too: with two threads' input
+// attached, activating a window waits for its thread. Windows calls a window
+// hung only after five seconds, so one that does not answer at once is left
+// alone as well.
+bool Answers(HWND hWnd)
+{
+    DWORD_PTR dwIgnored = 0;
+    return !::IsHungAppWindow(hWnd) &&
+           ::SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, ANSWER_MS, &dwIgnored) != 0;
+}
+
+// ALT pressed and released, as one unbroken piece of input: the user's own
+// keys cannot fall between and become ALT shortcuts. The unassigned key
+// inside it keeps the window in front from taking a lone ALT as "open the
+// menu".
+void InjectAlt()
+{
+    INPUT inputs[4] = {};
+    const WORD vks[4] = {VK_MENU, VK_UNASSIGNED, VK_UNASSIGNED, VK_MENU};
+    for (int i = 0; i < 4; ++i) {
+        inputs[i].type = INPUT_KEYBOARD;
+        inputs[i].ki.wVk = vks[i];
+        inputs[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+    }
+    ::SendInput(4, inputs, sizeof(INPUT));
+}
+
 } // namespace
 
 CKeyBridge::CKeyBridge()
@@ -52,6 +82,7 @@ CKeyBridge::CKeyBridge()
     , m_nState(KEY_STATE_NONE)
     , m_bForward(1)
     , m_nKeySet(KEYSET_BASIC)
+    , m_pfnSetForegroundWindow(::SetForegroundWindow)
 {
 }
 
@@ -75,14 +106,14 @@ void CKeyBridge::HandleEvent(UINT type, int value)
     case QV_EVENT_KEY:
         if (m_bForward) {
             // The window comes forward even for a key that maps to nothing.
-            BringToFront(m_hTarget);
+            BringToFront(m_hTarget, TRUE);
             UINT vk = VirtualKeyFromHandsetKey(static_cast<BYTE>(value & 0xFF));
             if (vk != 0)
                 PressKey(vk);
         }
         break;
     case QV_EVENT_ACTIVATE:
-        BringToFront(m_hTarget);
+        BringToFront(m_hTarget, TRUE);
         break;
     case QV_EVENT_ESCAPE:
         if (m_bForward) {
@@ -114,37 +145,68 @@ void CKeyBridge::PressKey(UINT vk)
     ::PostMessageA(m_hTarget, WM_KEYUP, vk, KEY_LPARAM);
 }
 
-void CKeyBridge::BringToFront(HWND hWnd)
+// Windows gives the foreground only to a caller that meets the rules in
+// SetForegroundWindow's remarks (learn.microsoft.com/windows/win32/api/winuser/
+// nf-winuser-setforegroundwindow): the foreground process, the one that
+// received the last input event, or any while there is no foreground window,
+// and never while the foreground process holds LockSetForegroundWindow's
+// lock, which pressing ALT lifts (nf-winuser-locksetforegroundwindow). A
+// background program like this one meets none of them. A thread attached by
+// AttachThreadInput shares the input state of the thread it is attached to,
+// its active and focus window (nf-winuser-attachthreadinput): attached to the
+// foreground window's thread, it is part of the foreground for the moment,
+// and "one thread can always activate another thread's window" whose input
+// it shares (procthread/creating-windows-in-threads). Where even that is
+// refused, the well-known fallback, not a documented one: an injected ALT
+// stands for the user's, which lifts the lock, and makes this program the
+// last to give input. Once, and only for the user's own asking (a handset
+// key): typed every second into whatever the user is doing, an ALT would
+// close the menu they have open. Past that Windows flashes the taskbar button.
+void CKeyBridge::BringToFront(HWND hWnd, BOOL bUserAsked)
 {
     if (hWnd == nullptr)
         return;
     // Already the visible, active window in front: activating it again would
     // change nothing on screen and only delay the key.
-    if (hWnd == ::GetForegroundWindow() && ::IsWindowVisible(hWnd) && !::IsIconic(hWnd))
+    HWND hFront = ::GetForegroundWindow();
+    if (hWnd == hFront && ::IsWindowVisible(hWnd) && !::IsIconic(hWnd))
         return;
-    // A window whose thread has stopped reading its queue cannot be activated,
-    // and trying would stop ours too: with the two threads' input attached,
-    // activating it waits for it. Windows calls a window hung only after five
-    // seconds, so one that does not answer at once is left alone as well.
-    // Its keys are posted all the same and wait in its queue.
-    DWORD_PTR dwIgnored = 0;
-    if (::IsHungAppWindow(hWnd) ||
-        !::SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, ANSWER_MS, &dwIgnored))
+    // A softphone that does not answer is not activated; its keys are posted
+    // all the same and wait in its queue.
+    if (!Answers(hWnd))
         return;
     // ShowWindow on another thread's window waits until that thread has done
     // it, and UpdateWindow has it paint while we wait: the window's own thread
     // shows and paints it when it next reads its queue.
     ::ShowWindowAsync(hWnd, ::IsIconic(hWnd) ? SW_RESTORE : SW_SHOW);
 
-    // A background program may not take the foreground for another window
-    // unless the two threads share input state for the moment. Windows may
-    // still refuse; nothing here depends on it having worked.
-    DWORD dwTargetThread = ::GetWindowThreadProcessId(hWnd, nullptr);
-    DWORD dwOwnThread = ::GetCurrentThreadId();
-    ::AttachThreadInput(dwOwnThread, dwTargetThread, TRUE);
-    ::SetForegroundWindow(hWnd);
-    ::SetActiveWindow(hWnd);
-    ::AttachThreadInput(dwOwnThread, dwTargetThread, FALSE);
+    // The target first, the foreground's thread last: Wine keeps only the last
+    // of two attachments, and it is the foreground's that the rule asks for.
+    // The window in front must answer too, or the activation waits for it.
+    DWORD dwOwn = ::GetCurrentThreadId();
+    DWORD dwTarget = ::GetWindowThreadProcessId(hWnd, nullptr);
+    DWORD dwFront = hFront != nullptr ? ::GetWindowThreadProcessId(hFront, nullptr) : 0;
+    BOOL bTarget = dwTarget != dwOwn && ::AttachThreadInput(dwOwn, dwTarget, TRUE);
+    BOOL bFront = dwFront != 0 && dwFront != dwOwn && dwFront != dwTarget && Answers(hFront) &&
+                  ::AttachThreadInput(dwOwn, dwFront, TRUE);
+    BOOL bDone = m_pfnSetForegroundWindow(hWnd);
+    if (bDone && bTarget)
+        ::SetActiveWindow(hWnd);
+    if (bFront)
+        ::AttachThreadInput(dwOwn, dwFront, FALSE);
+    if (bTarget)
+        ::AttachThreadInput(dwOwn, dwTarget, FALSE);
+    // Detached by now: the ALT goes to the window in front, which may be hung,
+    // and nothing here waits for it. Whether it worked or not, nothing
+    // depends on it: the keys are posted.
+    if (!bDone && bUserAsked) {
+        InjectAlt();
+        m_pfnSetForegroundWindow(hWnd);
+    }
+    // Wine activates the window on its own thread, when that thread next
+    // reads its queue: a key posted now would be handled in the middle of
+    // that, late. A message sent after the activation returns after it.
+    Answers(hWnd);
 }
 
 int CKeyBridge::ApplyPhoneState(int state, int)

@@ -13,13 +13,16 @@ public:
     CKeyBridge();
 
     void HandleEvent(UINT type, int value);
-    void BringToFront(HWND hWnd);
+    void BringToFront(HWND hWnd, BOOL bUserAsked);
     int ApplyPhoneState(int state, int ignored);
 
     HWND m_hTarget;
     int m_nState;
     BOOL m_bForward;
     int m_nKeySet;
+    // Asked for the foreground. Tests put in its place one that refuses as
+    // Windows does, which Wine never does itself.
+    BOOL(WINAPI* m_pfnSetForegroundWindow)(HWND);
 
 private:
     void PressKey(UINT vk);

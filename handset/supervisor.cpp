@@ -4,6 +4,26 @@
 
 #include "handset/qvusbtel.h"
 
+namespace {
+
+// Whether the window is still one FindWindowA would find for the softphone:
+// class and title compared, as it does, without regard to case. The title is
+// the one Windows keeps for the window, read without a message to it, so that
+// a hung softphone holds nothing up whichever process owns it.
+bool IsSoftphoneWindow(HWND hWnd)
+{
+    static const WCHAR szPhoneTitle[] = L"" SOFTPHONE_TITLE;
+    // One character more than either name: a longer one, cut short, differs.
+    char szClass[sizeof SOFTPHONE_CLASS + 1] = "";
+    WCHAR szTitle[ARRAYSIZE(szPhoneTitle) + 1] = L"";
+    if (!::IsWindow(hWnd) || ::GetClassNameA(hWnd, szClass, ARRAYSIZE(szClass)) == 0)
+        return false;
+    ::InternalGetWindowText(hWnd, szTitle, ARRAYSIZE(szTitle));
+    return ::lstrcmpiA(szClass, SOFTPHONE_CLASS) == 0 && ::lstrcmpiW(szTitle, szPhoneTitle) == 0;
+}
+
+} // namespace
+
 void CTandivorexDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == TIMER_OPEN_DEVICE)
@@ -33,8 +53,8 @@ void CTandivorexDlg::OnTimer(UINT_PTR nIDEvent)
             // Escape is typed into whatever window is in front, so only when
             // that is the other window: Windows often refuses a background
             // program the foreground, and the user's own program would get it.
-            m_bridge.BringToFront(hWnd);
-            if (m_pfnForegroundWindow() == hWnd) {
+            m_bridge.BringToFront(hWnd, FALSE);
+            if (::GetForegroundWindow() == hWnd) {
                 ::keybd_event(VK_ESCAPE, 0, 0, 0);
                 ::keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
             }
@@ -47,8 +67,9 @@ BOOL CTandivorexDlg::IsPhoneRecorded()
 {
     // A recorded window that has gone counts as none, so that a softphone
     // started again, even while the handset was out (when nobody looks),
-    // is found afresh rather than taken for a second window.
-    if (m_hPhoneWnd != nullptr && !::IsWindow(m_hPhoneWnd)) {
+    // is found afresh rather than taken for a second window. Handles are
+    // reused: one that is now another kind of window has gone as well.
+    if (m_hPhoneWnd != nullptr && !IsSoftphoneWindow(m_hPhoneWnd)) {
         m_hPhoneWnd = nullptr;
         m_bPhoneKnown = 0;
     }

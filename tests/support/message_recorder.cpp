@@ -1,5 +1,7 @@
 #include "message_recorder.h"
 
+#include "child_process.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -123,6 +125,18 @@ std::vector<RecordedMessage> CMessageRecorder::Take()
     std::vector<RecordedMessage> result;
     result.swap(m_messages);
     return result;
+}
+
+void MakeForeground(CMessageRecorder& front, std::initializer_list<CMessageRecorder*> behind)
+{
+    ::SetForegroundWindow(front.Window());
+    front.Flush();
+    for (CMessageRecorder* pBehind : behind)
+        pBehind->Flush();
+    if (::GetForegroundWindow() != front.Window())
+        ::SetForegroundWindow(front.Window());
+    ASSERT_TRUE(WaitFor([&front] { return ::GetForegroundWindow() == front.Window(); }, 1000))
+        << "the foreground did not settle";
 }
 
 void ExpectSequence(const std::vector<RecordedMessage>& got, const ExpectedMessage* pExpected,

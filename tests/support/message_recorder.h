@@ -2,6 +2,7 @@
 
 #include "window_thread.h"
 
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -57,6 +58,14 @@ private:
 };
 
 double NowMs();
+
+// Gives the foreground to the front window and waits until the switch has
+// settled on its thread and on those of the windows behind. Wine applies a
+// switch of the foreground on each window's own thread, by a message that
+// thread handles when it next reads its queue; the deactivation left over
+// from an earlier switch can land after this one and leave no active window
+// for a moment.
+void MakeForeground(CMessageRecorder& front, std::initializer_list<CMessageRecorder*> behind);
 
 // Compares the key messages received with a { 0 }-terminated table, as Wine's
 // ok_sequence does: the first mismatch, then both sequences, reported at

@@ -4,6 +4,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/fake_handset_library.h"
+#include "tests/support/foreground_rule.h"
 #include "tests/support/known_values.h"
 #include "tests/support/message_recorder.h"
 
@@ -26,19 +27,9 @@ protected:
     }
 
     // Gives the foreground to the other window, so that a change is visible.
-    // Wine applies a switch of the foreground on each window's own thread, by
-    // a message that thread handles when it next reads its queue; the
-    // deactivation left over from an earlier switch can land after this one
-    // and leave no active window for a moment. Both threads have read their
-    // queues, and the switch has settled, before the test goes on.
     void MakeOtherForeground()
     {
-        ::SetForegroundWindow(m_other.Window());
-        m_other.Flush();
-        m_target.Flush();
-        if (::GetForegroundWindow() != m_other.Window())
-            ::SetForegroundWindow(m_other.Window());
-        ASSERT_TRUE(WaitFor([this] { return ::GetForegroundWindow() == m_other.Window(); }, 1000));
+        MakeForeground(m_other, {&m_target});
     }
 
     std::vector<RecordedMessage> Keys()
@@ -103,6 +94,62 @@ TEST_F(KeyBridgeTest, KeyComesToFrontThenDownAndUpHeld100ms)
     std::nth_element(holds.begin(), holds.begin() + 2, holds.end());
     EXPECT_GE(holds[2], 95.0) << "holds (ms):" << all;
     EXPECT_LE(holds[2], 125.0) << "holds (ms):" << all;
+}
+
+// Another program's window is in front when the user picks up the handset.
+// Under Windows' rule (the stand-in; Wine has none) only a thread that shares
+// the foreground's input state may take the foreground: the bridge's does, for
+// the moment, and the program in front is typed nothing.
+TEST_F(KeyBridgeTest, UnderWindowsRuleTheSoftphoneComesFromBehindAnotherProgram)
+{
+    m_bridge.m_pfnSetForegroundWindow = SetForegroundWindowByTheRule;
+    MakeOtherForeground();
+    m_bridge.HandleEvent(QV_EVENT_KEY, 0x85);
+    ExpectPresses({'5'}, "event 11, 0x85, from behind another program");
+    EXPECT_EQ(m_target.Window(), ::GetForegroundWindow());
+    m_other.Flush();
+    EXPECT_TRUE(m_other.Take().empty()) << "no input for the program in front";
+}
+
+int s_nForegroundAsked = 0;
+
+BOOL WINAPI RefuseAndCount(HWND)
+{
+    ++s_nForegroundAsked;
+    return FALSE;
+}
+
+bool InMenuMode(HWND hWnd)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &info) && (info.flags & GUI_INMENUMODE) != 0;
+}
+
+// Windows refuses even after the injected ALT: the key still arrives, the
+// foreground is asked for once more and no more, and the ALT, which went to
+// the program in front, has opened no menu there and left no key held.
+TEST_F(KeyBridgeTest, WhereWindowsRefusesTheKeyStillArrivesAndTheProgramInFrontIsLeftAsItWas)
+{
+    m_bridge.m_pfnSetForegroundWindow = RefuseAndCount;
+    MakeOtherForeground();
+    s_nForegroundAsked = 0;
+    m_bridge.HandleEvent(QV_EVENT_KEY, 0x85);
+    ExpectPresses({'5'}, "event 11 while Windows refuses");
+    EXPECT_EQ(2, s_nForegroundAsked) << "asked once, and once after the ALT";
+    EXPECT_EQ(m_other.Window(), ::GetForegroundWindow());
+
+    // Typed keys are read after posted ones: no marker tells when they are in.
+    auto altReleased = [this] {
+        for (const RecordedMessage& m : m_other.Take())
+            if ((m.message == WM_KEYUP || m.message == WM_SYSKEYUP) && m.wParam == VK_MENU)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(WaitFor(altReleased, 2000)) << "the ALT was not injected, or not released";
+    m_other.Flush();
+    EXPECT_FALSE(InMenuMode(m_other.Window())) << "the ALT opened the menu of the program in front";
+    EXPECT_EQ(0, ::GetAsyncKeyState(VK_MENU) & 0x8000) << "ALT left held";
 }
 
 TEST_F(KeyBridgeTest, WholeKeyTableOnlyLowByteCounts)
