@@ -103,14 +103,22 @@ class InstallSession(unittest.TestCase):
     # Helpers ---------------------------------------------------------------
 
     @staticmethod
-    def windows_path(variable):
-        return subprocess.run([wine_loader(64), "cmd", "/c", "echo", variable], stdin=subprocess.DEVNULL,
-                              capture_output=True, text=True).stdout.strip()
+    def wine_output(*command):
+        """What a program of Wine's own prints. Never through a pipe: the first
+        process of a session starts Wine's services, which would keep it open."""
+        with tempfile.TemporaryFile() as out:
+            subprocess.run([wine_loader(64), *command], check=True, stdin=subprocess.DEVNULL, stdout=out,
+                           timeout=30)
+            out.seek(0)
+            return out.read().decode(errors="replace").strip()
 
-    @staticmethod
-    def unix_path(path):
-        return subprocess.run([wine_loader(64), "winepath", "-u", path], check=True, capture_output=True,
-                              text=True).stdout.strip()
+    @classmethod
+    def windows_path(cls, variable):
+        return cls.wine_output("cmd", "/c", "echo", variable)
+
+    @classmethod
+    def unix_path(cls, path):
+        return cls.wine_output("winepath", "-u", path)
 
     @classmethod
     def msiexec(cls, option, msi, *properties):
