@@ -4,10 +4,10 @@
 
 #include <windows.h>
 
-inline void* WindowObject(HWND hWnd, UINT msg, LPARAM lParam)
+inline void* WindowObject(HWND hWnd, UINT uMsg, LPARAM lParam)
 {
     // lpCreateParams stands first in CREATESTRUCTA and CREATESTRUCTW alike.
-    if (msg == WM_NCCREATE)
+    if (uMsg == WM_NCCREATE)
         ::SetWindowLongPtrW(hWnd, GWLP_USERDATA,
                             reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
     return reinterpret_cast<void*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));

@@ -11,7 +11,7 @@ using namespace handset_protocol;
 
 namespace {
 
-const wchar_t kReplyClass[] = L"TandivorexHandsetSimReply";
+const wchar_t REPLY_CLASS[] = L"TandivorexHandsetSimReply";
 
 // Scripts read the word after the code as open, close or command; the panel
 // shows what each command means.
@@ -22,7 +22,7 @@ const char* CodeKind(DWORD code)
 
 } // namespace
 
-bool CDeviceClient::Connect()
+BOOL CDeviceClient::Connect()
 {
     m_hDevice = FindDevice();
     if (m_hDevice == nullptr)
@@ -30,108 +30,108 @@ bool CDeviceClient::Connect()
     return m_hDevice != nullptr;
 }
 
-bool CDeviceClient::SetPlugged(bool plugged)
+BOOL CDeviceClient::SetPlugged(BOOL bPlugged)
 {
     LRESULT result = 0;
-    return Request(kSetPlugged, plugged ? 1 : 0, 0, &result)
-        && Check(result, plugged ? "plug" : "unplug (the device is unplugged now)");
+    return Request(WM_DEVICE_SET_PLUGGED, bPlugged ? 1 : 0, 0, &result)
+        && Check(result, bPlugged ? "plug" : "unplug (the device is unplugged now)");
 }
 
-bool CDeviceClient::SendEvent(int type, int value, const char* what)
+BOOL CDeviceClient::SendEvent(int type, int value, const char* what)
 {
     LRESULT result = 0;
-    return Request(kSendEvent, ToWParam(type), ToLParam(value), &result) && Check(result, what);
+    return Request(WM_DEVICE_SEND_EVENT, ToWParam(type), ToLParam(value), &result) && Check(result, what);
 }
 
-bool CDeviceClient::PrintStatus()
+BOOL CDeviceClient::PrintStatus()
 {
     LRESULT result = 0;
-    if (!Request(kGetStatus, 0, 0, &result))
-        return false;
-    if ((result & kStatusKnown) == 0) {
+    if (!Request(WM_DEVICE_GET_STATUS, 0, 0, &result))
+        return FALSE;
+    if ((result & DEVICE_STATUS_KNOWN) == 0) {
         fprintf(stderr, "handset-sim: the device gave no status\n");
-        return false;
+        return FALSE;
     }
-    printf("%s %s\n", (result & kStatusPlugged) ? "plugged" : "unplugged",
-           (result & kStatusOpen) ? "open" : "closed");
-    return true;
+    printf("%s %s\n", (result & DEVICE_STATUS_PLUGGED) ? "plugged" : "unplugged",
+           (result & DEVICE_STATUS_OPEN) ? "open" : "closed");
+    return TRUE;
 }
 
-bool CDeviceClient::PrintCommands(bool clear)
+BOOL CDeviceClient::PrintCommands(BOOL bClear)
 {
-    HWND hReply = CreateMessageWindow(kReplyClass, ReplyWndProc, ::GetModuleHandleW(nullptr), this);
+    HWND hReply = CreateMessageWindow(REPLY_CLASS, WindowProc, ::GetModuleHandleW(nullptr), this);
     if (hReply == nullptr) {
         fprintf(stderr, "handset-sim: cannot create a window for the reply (error %lu)\n", ::GetLastError());
-        return false;
+        return FALSE;
     }
 
     // The device answers with WM_COPYDATA, handled while this request waits.
     LRESULT result = 0;
-    bool ok = Request(kGetCommands, static_cast<WPARAM>(WindowToLParam(hReply)), clear ? 1 : 0, &result)
+    BOOL bOk = Request(WM_DEVICE_GET_COMMANDS, static_cast<WPARAM>(WindowToLParam(hReply)), bClear ? 1 : 0, &result)
         && Check(result, "commands");
     ::DestroyWindow(hReply);
-    if (ok && !m_replied) {
+    if (bOk && !m_bReplied) {
         fprintf(stderr, "handset-sim: the device did not send its command list\n");
-        ok = false;
+        bOk = FALSE;
     }
-    if (ok) {
+    if (bOk) {
         for (DWORD code : m_reply)
             printf("0x%04lX %s\n", code, CodeKind(code));
     }
-    return ok;
+    return bOk;
 }
 
-bool CDeviceClient::Quit()
+BOOL CDeviceClient::Quit()
 {
     DWORD processId = 0;
     ::GetWindowThreadProcessId(m_hDevice, &processId);
     HANDLE hProcess = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
     LRESULT result = 0;
-    bool ok = Request(kQuit, 0, 0, &result) && Check(result, "quit");
+    BOOL bOk = Request(WM_DEVICE_QUIT, 0, 0, &result) && Check(result, "quit");
     // Waiting for the end frees the session for the next serve as soon as quit returns.
-    if (ok && hProcess != nullptr && ::WaitForSingleObject(hProcess, kClientTimeoutMs) != WAIT_OBJECT_0) {
+    if (bOk && hProcess != nullptr && ::WaitForSingleObject(hProcess, CLIENT_TIMEOUT_MS) != WAIT_OBJECT_0) {
         fprintf(stderr, "handset-sim: the device did not end\n");
-        ok = false;
+        bOk = FALSE;
     }
     if (hProcess != nullptr)
         ::CloseHandle(hProcess);
-    return ok;
+    return bOk;
 }
 
-bool CDeviceClient::Request(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+BOOL CDeviceClient::Request(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
 {
     DWORD_PTR answer = 0;
-    if (!::SendMessageTimeoutW(m_hDevice, msg, wParam, lParam, SMTO_NORMAL, kClientTimeoutMs, &answer)) {
+    if (!::SendMessageTimeoutW(m_hDevice, msg, wParam, lParam, SMTO_NORMAL, CLIENT_TIMEOUT_MS, &answer)) {
         DWORD error = ::GetLastError();
         if (error == ERROR_TIMEOUT || error == 0)
-            fprintf(stderr, "handset-sim: the device did not answer within %u ms\n", kClientTimeoutMs);
+            fprintf(stderr, "handset-sim: the device did not answer within %u ms\n", CLIENT_TIMEOUT_MS);
         else
             fprintf(stderr, "handset-sim: cannot reach the device (error %lu)\n", error);
-        return false;
+        return FALSE;
     }
     *pResult = static_cast<LRESULT>(answer);
-    return true;
+    return TRUE;
 }
 
-bool CDeviceClient::Check(LRESULT result, const char* what)
+BOOL CDeviceClient::Check(LRESULT result, const char* what)
 {
-    if (result == kOk)
-        return true;
+    if (result == RESULT_OK)
+        return TRUE;
     fprintf(stderr, "handset-sim: %s failed: %s\n", what, ResultText(result));
-    return false;
+    return FALSE;
 }
 
-LRESULT CALLBACK CDeviceClient::ReplyWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK CDeviceClient::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    auto* pClient = static_cast<CDeviceClient*>(WindowObject(hWnd, msg, lParam));
-    if (msg == WM_COPYDATA && pClient != nullptr) {
+    auto* pClient = static_cast<CDeviceClient*>(WindowObject(hWnd, uMsg, lParam));
+    if (uMsg == WM_COPYDATA && pClient != nullptr) {
         auto* pCds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        if (pCds->dwData != kCommandListTag || pCds->cbData % sizeof(DWORD) != 0)
+        if (pCds->dwData != COPYDATA_COMMAND_LIST || pCds->cbData % sizeof(DWORD) != 0)
             return FALSE;
         const DWORD* pCodes = static_cast<const DWORD*>(pCds->lpData);
         pClient->m_reply.assign(pCodes, pCodes + pCds->cbData / sizeof(DWORD));
-        pClient->m_replied = true;
+        pClient->m_bReplied = TRUE;
         return TRUE;
     }
-    return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+    return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
 }

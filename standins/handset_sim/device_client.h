@@ -5,22 +5,22 @@
 #include <vector>
 
 // One command-line request to a running device. Every method prints what went
-// wrong to stderr and returns false, so main only has to pick the exit code.
+// wrong to stderr and returns FALSE, so main only has to pick the exit code.
 class CDeviceClient {
 public:
-    bool Connect();
-    bool SetPlugged(bool plugged);
-    bool SendEvent(int type, int value, const char* what);
-    bool PrintStatus();
-    bool PrintCommands(bool clear);
-    bool Quit();
+    BOOL Connect();
+    BOOL SetPlugged(BOOL bPlugged);
+    BOOL SendEvent(int type, int value, const char* what);
+    BOOL PrintStatus();
+    BOOL PrintCommands(BOOL bClear);
+    BOOL Quit();
 
 private:
-    bool Request(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
-    bool Check(LRESULT result, const char* what);
-    static LRESULT CALLBACK ReplyWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    BOOL Request(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+    BOOL Check(LRESULT result, const char* what);
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
     HWND m_hDevice = nullptr;
     std::vector<DWORD> m_reply;
-    bool m_replied = false;
+    BOOL m_bReplied = FALSE;
 };

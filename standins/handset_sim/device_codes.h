@@ -11,7 +11,7 @@ struct DeviceCode {
     COLORREF lamp; // the lamp while this is the last code received
 };
 
-const COLORREF kLampOff = RGB(72, 72, 72);
+const COLORREF LAMP_OFF = RGB(72, 72, 72);
 
 // A code outside the table comes back named "unknown", with the lamp off.
 const DeviceCode& DescribeCode(DWORD code);

@@ -13,10 +13,10 @@
 class CDeviceLink {
 public:
     enum PollResult {
-        kNoDevice,
-        kNoAnswer,  // there, but busy past the poll's patience
-        kAnswered,
-        kNewDevice, // answered, and another run of the device than before
+        POLL_NO_DEVICE,
+        POLL_NO_ANSWER,  // there, but busy past the poll's patience
+        POLL_ANSWERED,
+        POLL_NEW_DEVICE, // answered, and another run of the device than before
     };
 
     CDeviceLink() = default;
@@ -25,26 +25,26 @@ public:
     CDeviceLink& operator=(const CDeviceLink&) = delete;
 
     // Starts `handset-sim serve`, unplugged, from this program's folder, unless
-    // a device runs already; false if it could not be started.
-    static bool StartDeviceIfNone();
+    // a device runs already; FALSE if it could not be started.
+    static BOOL StartDeviceIfNone();
 
     PollResult Poll();
-    LRESULT Status() const { return m_status; }
+    LRESULT Status() const { return m_lStatus; }
     // The commands received since the last call, oldest first.
     std::vector<handset_protocol::CommandRecord> TakeNewCommands();
 
     // Each returns null once the device has taken the request, else what went wrong.
-    const char* SetPlugged(bool plugged);
+    const char* SetPlugged(BOOL bPlugged);
     const char* SendEvent(const HandsetEvent& event);
 
 private:
-    bool Request(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs, LRESULT* pResult);
+    BOOL Request(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs, LRESULT* pResult);
     const char* Command(UINT msg, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK ReplyWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
     HWND m_hDevice = nullptr;
     HWND m_hReply = nullptr;
-    LRESULT m_status = 0;
-    DWORD m_lastSerial = 0;
+    LRESULT m_lStatus = 0;
+    DWORD m_dwLastSerial = 0;
     std::vector<handset_protocol::CommandRecord> m_new;
 };

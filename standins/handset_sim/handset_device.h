@@ -14,27 +14,27 @@ public:
     // Runs the device until a client tells it to quit; returns the exit code.
     // With a log path, every event delivered is appended to it with the
     // QueryPerformanceCounter time at which it went out, for latency measurements.
-    static int Serve(bool plugged, const char* pszLogPath);
+    static int Serve(BOOL bPlugged, const char* pszLogPath);
 
 private:
-    explicit CHandsetDevice(bool plugged) : m_plugged(plugged) {}
+    explicit CHandsetDevice(BOOL bPlugged) : m_bPlugged(bPlugged) {}
 
-    static LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     LRESULT OnIoControl(DWORD code, HWND hLibrary);
-    LRESULT OnSetPlugged(bool plugged);
+    LRESULT OnSetPlugged(BOOL bPlugged);
     LRESULT OnSendEvent(int type, int value);
     LRESULT OnGetStatus();
-    LRESULT OnGetCommands(HWND hReply, bool clear);
+    LRESULT OnGetCommands(HWND hReply, BOOL bClear);
     LRESULT OnGetCommandLog(HWND hReply, DWORD lastSeen);
     LRESULT Reply(HWND hReply, ULONG_PTR tag, const void* pData, size_t size);
     LRESULT Deliver(HWND hLibrary, int type, int value);
     void LogEvent(LONGLONG sentAt, int type, int value);
-    bool IsOpen();
+    BOOL IsOpen();
 
     HWND m_hWnd = nullptr;
-    bool m_plugged;
+    BOOL m_bPlugged;
     HWND m_hLibrary = nullptr; // the library's event window while it has the device open
     std::deque<handset_protocol::CommandRecord> m_commands;
-    DWORD m_lastSerial = 0;
+    DWORD m_dwLastSerial = 0;
     HANDLE m_hLog = INVALID_HANDLE_VALUE;
 };

@@ -11,67 +11,78 @@ struct KeyName {
     HandsetEvent event;
 };
 
-const int kKey = QV_EVENT_KEY;
-const int kExtended = QV_EVENT_EXTENDED_KEY;
-
-const KeyName kKeys[] = {
-    {"0", {kKey, QV_KEY_0}},     {"1", {kKey, QV_KEY_0 + 1}},   {"2", {kKey, QV_KEY_0 + 2}},
-    {"3", {kKey, QV_KEY_0 + 3}}, {"4", {kKey, QV_KEY_0 + 4}},   {"5", {kKey, QV_KEY_0 + 5}},
-    {"6", {kKey, QV_KEY_0 + 6}}, {"7", {kKey, QV_KEY_0 + 7}},   {"8", {kKey, QV_KEY_0 + 8}},
-    {"9", {kKey, QV_KEY_0 + 9}}, {"*", {kKey, QV_KEY_STAR}},    {"#", {kKey, QV_KEY_HASH}},
-    {"down", {kKey, QV_KEY_DOWN}}, {"up", {kKey, QV_KEY_UP}},   {"enter", {kKey, QV_KEY_ENTER}},
-    {"activate", {QV_EVENT_ACTIVATE, 0}},        {"escape", {QV_EVENT_ESCAPE, 0}},
-    {"forward-on", {QV_EVENT_FORWARD_ON, 0}},    {"forward-off", {QV_EVENT_FORWARD_OFF, 0}},
-    {"keyset", {QV_EVENT_KEYSET, QV_KEYSET_FIRST}}, {"right", {kExtended, QV_EXTENDED_RIGHT}},
-    {"f5", {kExtended, QV_EXTENDED_F5}},         {"left", {kExtended, QV_EXTENDED_LEFT}},
+const KeyName s_keys[] = {
+    {"0", {QV_EVENT_KEY, QV_KEY_0}},
+    {"1", {QV_EVENT_KEY, QV_KEY_0 + 1}},
+    {"2", {QV_EVENT_KEY, QV_KEY_0 + 2}},
+    {"3", {QV_EVENT_KEY, QV_KEY_0 + 3}},
+    {"4", {QV_EVENT_KEY, QV_KEY_0 + 4}},
+    {"5", {QV_EVENT_KEY, QV_KEY_0 + 5}},
+    {"6", {QV_EVENT_KEY, QV_KEY_0 + 6}},
+    {"7", {QV_EVENT_KEY, QV_KEY_0 + 7}},
+    {"8", {QV_EVENT_KEY, QV_KEY_0 + 8}},
+    {"9", {QV_EVENT_KEY, QV_KEY_0 + 9}},
+    {"*", {QV_EVENT_KEY, QV_KEY_STAR}},
+    {"#", {QV_EVENT_KEY, QV_KEY_HASH}},
+    {"down", {QV_EVENT_KEY, QV_KEY_DOWN}},
+    {"up", {QV_EVENT_KEY, QV_KEY_UP}},
+    {"enter", {QV_EVENT_KEY, QV_KEY_ENTER}},
+    {"activate", {QV_EVENT_ACTIVATE, 0}},
+    {"escape", {QV_EVENT_ESCAPE, 0}},
+    {"forward-on", {QV_EVENT_FORWARD_ON, 0}},
+    {"forward-off", {QV_EVENT_FORWARD_OFF, 0}},
+    {"keyset", {QV_EVENT_KEYSET, QV_KEYSET_FIRST}},
+    {"right", {QV_EVENT_EXTENDED_KEY, QV_EXTENDED_RIGHT}},
+    {"f5", {QV_EVENT_EXTENDED_KEY, QV_EXTENDED_F5}},
+    {"left", {QV_EVENT_EXTENDED_KEY, QV_EXTENDED_LEFT}},
 };
 
-int DigitValue(char c, bool hex)
+int DigitValue(char c, BOOL bHex)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
-    if (hex && c >= 'a' && c <= 'f')
+    if (bHex && c >= 'a' && c <= 'f')
         return c - 'a' + 10;
-    if (hex && c >= 'A' && c <= 'F')
+    if (bHex && c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
 }
 
 } // namespace
 
-bool ParseEventNumber(const char* text, int* pResult)
+BOOL ParseEventNumber(const char* text, int* pResult)
 {
-    bool negative = *text == '-';
-    if (negative)
+    BOOL bNegative = *text == '-';
+    if (bNegative)
         ++text;
-    bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    if (hex)
+    BOOL bHex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    if (bHex)
         text += 2;
     if (*text == '\0')
-        return false;
+        return FALSE;
 
-    const long long kLimit = negative ? 0x80000000LL : 0xFFFFFFFFLL;
+    const long long limit = bNegative ? 0x80000000LL : 0xFFFFFFFFLL;
     long long magnitude = 0;
     for (; *text != '\0'; ++text) {
-        int digit = DigitValue(*text, hex);
+        int digit = DigitValue(*text, bHex);
         if (digit < 0)
-            return false;
-        magnitude = magnitude * (hex ? 16 : 10) + digit;
-        if (magnitude > kLimit)
-            return false;
+            return FALSE;
+        magnitude = magnitude * (bHex ? 16 : 10) + digit;
+        if (magnitude > limit)
+            return FALSE;
     }
-    long long value = negative ? -magnitude : magnitude;
+    long long value = bNegative ? -magnitude : magnitude;
     *pResult = static_cast<int>(static_cast<unsigned int>(value & 0xFFFFFFFFLL));
-    return true;
+    return TRUE;
 }
 
-bool LookupKey(const char* name, HandsetEvent* pEvent)
+BOOL LookupKey(const char* name, HandsetEvent* pEvent)
 {
-    for (const KeyName& key : kKeys) {
+    for (const KeyName& key : s_keys) {
         if (_stricmp(key.name, name) == 0) {
             *pEvent = key.event;
-            return true;
+            return TRUE;
         }
     }
-    return false;
+    return FALSE;
 }

@@ -8,32 +8,33 @@
 namespace handset_protocol {
 
 // The device's window; only one may exist per session, guarded by the mutex.
-const wchar_t kDeviceClass[] = L"TandivorexHandsetSimDevice";
-const wchar_t kDeviceMutex[] = L"Local\\TandivorexHandsetSimDevice";
+const wchar_t DEVICE_CLASS[] = L"TandivorexHandsetSimDevice";
+const wchar_t DEVICE_MUTEX[] = L"Local\\TandivorexHandsetSimDevice";
 
 // Library -> device. WPARAM: the code given to QV_DeviceIoControl, LPARAM: the
 // library's event window. Returns the value QV_DeviceIoControl should return.
-const UINT kIoControl = WM_APP + 1;
+const UINT WM_DEVICE_IO_CONTROL = WM_APP + 1;
 
 // Device -> library. WPARAM: event type, LPARAM: event value, both as 32 bits.
 // Returns once the callback has returned.
-const UINT kEvent = WM_APP + 2;
+const UINT WM_DEVICE_EVENT = WM_APP + 2;
 
 // Client -> device.
-const UINT kSetPlugged = WM_APP + 10;  // WPARAM: 1 plug, 0 unplug. Returns a Result.
-const UINT kSendEvent = WM_APP + 11;   // WPARAM: type, LPARAM: value. Returns a Result.
-const UINT kGetStatus = WM_APP + 12;   // Returns kStatusKnown plus the flags below.
-const UINT kGetCommands = WM_APP + 13; // WPARAM: reply window, LPARAM: 1 to clear. Returns a Result.
-const UINT kQuit = WM_APP + 14;        // Returns kOk.
-const UINT kGetCommandLog = WM_APP + 15; // WPARAM: reply window, LPARAM: the last serial seen. Returns a Result.
+const UINT WM_DEVICE_SET_PLUGGED = WM_APP + 10;  // WPARAM: 1 plug, 0 unplug. Returns a Result.
+const UINT WM_DEVICE_SEND_EVENT = WM_APP + 11;   // WPARAM: type, LPARAM: value. Returns a Result.
+const UINT WM_DEVICE_GET_STATUS = WM_APP + 12;   // Returns DEVICE_STATUS_KNOWN plus the flags below.
+const UINT WM_DEVICE_GET_COMMANDS = WM_APP + 13; // WPARAM: reply window, LPARAM: 1 to clear. Returns a Result.
+const UINT WM_DEVICE_QUIT = WM_APP + 14;         // Returns RESULT_OK.
+// WPARAM: reply window, LPARAM: the last serial seen. Returns a Result.
+const UINT WM_DEVICE_GET_COMMAND_LOG = WM_APP + 15;
 
-// kGetCommands answers with WM_COPYDATA to the reply window: an array of DWORD codes.
-const ULONG_PTR kCommandListTag = 0x51560001;
+// WM_DEVICE_GET_COMMANDS answers with WM_COPYDATA to the reply window: an array of DWORD codes.
+const ULONG_PTR COPYDATA_COMMAND_LIST = 0x51560001;
 
-// kGetCommandLog answers with WM_COPYDATA: the CommandRecords with a later serial,
-// oldest first, but no more than the newest kMaxLogReply of them.
-const ULONG_PTR kCommandLogTag = 0x51560002;
-const DWORD kMaxLogReply = 100;
+// WM_DEVICE_GET_COMMAND_LOG answers with WM_COPYDATA: the CommandRecords with a later serial,
+// oldest first, but no more than the newest MAX_LOG_REPLY of them.
+const ULONG_PTR COPYDATA_COMMAND_LOG = 0x51560002;
+const DWORD MAX_LOG_REPLY = 100;
 
 // The same size in 32- and 64-bit processes. Serials count from 1 for each run
 // of the device and go on across a clear, so a poller never sees one twice.
@@ -44,36 +45,36 @@ struct CommandRecord {
 };
 
 enum Result {
-    kOk = 1,
-    kUnplugged,
-    kNotOpen,
-    kLibraryGone,
-    kLibraryTimeout,
-    kReplyFailed,
+    RESULT_OK = 1,
+    RESULT_UNPLUGGED,
+    RESULT_NOT_OPEN,
+    RESULT_LIBRARY_GONE,
+    RESULT_LIBRARY_TIMEOUT,
+    RESULT_REPLY_FAILED,
 };
 
-// What a client tells a person about a Result other than kOk.
+// What a client tells a person about a Result other than RESULT_OK.
 inline const char* ResultText(LRESULT result)
 {
     switch (result) {
-    case kUnplugged: return "the handset is unplugged";
-    case kNotOpen: return "the library has not opened the handset";
-    case kLibraryGone: return "the program that opened the handset is gone";
-    case kLibraryTimeout: return "the program's callback did not return in time";
-    case kReplyFailed: return "the device could not send its answer";
+    case RESULT_UNPLUGGED: return "the handset is unplugged";
+    case RESULT_NOT_OPEN: return "the library has not opened the handset";
+    case RESULT_LIBRARY_GONE: return "the program that opened the handset is gone";
+    case RESULT_LIBRARY_TIMEOUT: return "the program's callback did not return in time";
+    case RESULT_REPLY_FAILED: return "the device could not send its answer";
     default: return "the device gave an unknown answer";
     }
 }
 
-const LRESULT kStatusKnown = 0x100;
-const LRESULT kStatusPlugged = 0x1;
-const LRESULT kStatusOpen = 0x2;
+const LRESULT DEVICE_STATUS_KNOWN = 0x100;
+const LRESULT DEVICE_STATUS_PLUGGED = 0x1;
+const LRESULT DEVICE_STATUS_OPEN = 0x2;
 
 // The library never waits longer than this for the device; the device gives the
 // program's callback longer, and a client waits for both.
-const UINT kLibraryTimeoutMs = 1000;
-const UINT kDeliveryTimeoutMs = 2000;
-const UINT kClientTimeoutMs = 5000;
+const UINT LIBRARY_TIMEOUT_MS = 1000;
+const UINT DELIVERY_TIMEOUT_MS = 2000;
+const UINT CLIENT_TIMEOUT_MS = 5000;
 
 // Window parameters carry 32-bit values whatever the width of either process.
 inline WPARAM ToWParam(int v) { return static_cast<WPARAM>(static_cast<UINT>(v)); }
@@ -97,7 +98,7 @@ inline HWND CreateMessageWindow(const wchar_t* pszClass, WNDPROC pfnWndProc, HIN
 
 inline HWND FindDevice()
 {
-    return ::FindWindowExW(HWND_MESSAGE, nullptr, kDeviceClass, nullptr);
+    return ::FindWindowExW(HWND_MESSAGE, nullptr, DEVICE_CLASS, nullptr);
 }
 
 } // namespace handset_protocol

@@ -14,14 +14,14 @@
 namespace {
 
 // Exit codes: 0 done, 1 the device refused or is missing, 2 bad command line.
-const int kFailed = 1;
-const int kUsage = 2;
+const int EXIT_FAILED = 1;
+const int EXIT_USAGE = 2;
 
 // Longer than any key name or sensible number: anything beyond is a mistake.
-const size_t kMaxArgument = 64;
-const int kMaxKeys = 64;
+const size_t MAX_ARGUMENT = 64;
+const int MAX_KEYS = 64;
 
-const char kUsageText[] =
+const char USAGE_TEXT[] =
     "usage: handset-sim COMMAND [ARGS]\n"
     "  serve [--plugged] [--log FILE]\n"
     "                       run the device (unplugged unless --plugged) until quit;\n"
@@ -44,25 +44,25 @@ const char kUsageText[] =
 int UsageError(const char* message, const char* detail = "")
 {
     fprintf(stderr, "handset-sim: %s%s\nTry 'handset-sim --help'.\n", message, detail);
-    return kUsage;
+    return EXIT_USAGE;
 }
 
-int Run(bool ok)
+int Run(BOOL bOk)
 {
-    return ok ? 0 : kFailed;
+    return bOk ? 0 : EXIT_FAILED;
 }
 
 int SendEvents(const std::vector<HandsetEvent>& events, const std::vector<std::string>& names)
 {
     CDeviceClient client;
     if (!client.Connect())
-        return kFailed;
+        return EXIT_FAILED;
     for (size_t i = 0; i < events.size(); ++i) {
         char what[128];
         snprintf(what, sizeof(what), "%s (type %d, value 0x%X)", names[i].c_str(), events[i].type,
                  static_cast<unsigned int>(events[i].value));
         if (!client.SendEvent(events[i].type, events[i].value, what))
-            return kFailed;
+            return EXIT_FAILED;
     }
     return 0;
 }
@@ -98,7 +98,7 @@ int Key(int argc, char** argv)
 {
     if (argc < 1)
         return UsageError("key takes at least one key name");
-    if (argc > kMaxKeys)
+    if (argc > MAX_KEYS)
         return UsageError("too many keys at once");
     return Keys(std::vector<std::string>(argv, argv + argc));
 }
@@ -118,11 +118,11 @@ int Dial(int argc, char** argv)
 
 int Serve(int argc, char** argv)
 {
-    bool plugged = false;
+    BOOL bPlugged = FALSE;
     const char* logPath = nullptr;
     for (int i = 0; i < argc; ++i) {
-        if (strcmp(argv[i], "--plugged") == 0 && !plugged) {
-            plugged = true;
+        if (strcmp(argv[i], "--plugged") == 0 && !bPlugged) {
+            bPlugged = TRUE;
         } else if (strcmp(argv[i], "--log") == 0 && logPath == nullptr && i + 1 < argc) {
             logPath = argv[++i];
             if (logPath[0] == '\0' || strlen(logPath) >= MAX_PATH)
@@ -131,16 +131,16 @@ int Serve(int argc, char** argv)
             return UsageError("serve takes only --plugged and --log FILE");
         }
     }
-    return CHandsetDevice::Serve(plugged, logPath);
+    return CHandsetDevice::Serve(bPlugged, logPath);
 }
 
 int Commands(int argc, char** argv)
 {
-    bool clear = argc == 1 && strcmp(argv[0], "--clear") == 0;
-    if (argc != 0 && !clear)
+    BOOL bClear = argc == 1 && strcmp(argv[0], "--clear") == 0;
+    if (argc != 0 && !bClear)
         return UsageError("commands takes only --clear");
     CDeviceClient client;
-    return Run(client.Connect() && client.PrintCommands(clear));
+    return Run(client.Connect() && client.PrintCommands(bClear));
 }
 
 int Plain(const char* command, int argc)
@@ -149,11 +149,11 @@ int Plain(const char* command, int argc)
         return UsageError(command, " takes no arguments");
     CDeviceClient client;
     if (!client.Connect())
-        return kFailed;
+        return EXIT_FAILED;
     if (strcmp(command, "plug") == 0)
-        return Run(client.SetPlugged(true));
+        return Run(client.SetPlugged(TRUE));
     if (strcmp(command, "unplug") == 0)
-        return Run(client.SetPlugged(false));
+        return Run(client.SetPlugged(FALSE));
     if (strcmp(command, "status") == 0)
         return Run(client.PrintStatus());
     return Run(client.Quit());
@@ -164,8 +164,8 @@ int Plain(const char* command, int argc)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        fputs(kUsageText, stderr);
-        return kUsage;
+        fputs(USAGE_TEXT, stderr);
+        return EXIT_USAGE;
     }
     const char* command = argv[1];
     int restCount = argc - 2;
@@ -175,12 +175,12 @@ int main(int argc, char** argv)
     if (strcmp(command, "serve") == 0)
         return Serve(restCount, rest);
     for (int i = 1; i < argc; ++i) {
-        if (strlen(argv[i]) > kMaxArgument)
+        if (strlen(argv[i]) > MAX_ARGUMENT)
             return UsageError("argument longer than 64 characters");
     }
 
     if (strcmp(command, "--help") == 0 || strcmp(command, "-h") == 0 || strcmp(command, "help") == 0) {
-        fputs(kUsageText, stdout);
+        fputs(USAGE_TEXT, stdout);
         return 0;
     }
     if (strcmp(command, "event") == 0)

@@ -11,23 +11,23 @@ using namespace handset_protocol;
 
 namespace {
 
-const char kPanelClass[] = "TandivorexHandsetPanel";
-const char kTitle[] = "Simulated handset";
+const char PANEL_CLASS[] = "TandivorexHandsetPanel";
+const char PANEL_TITLE[] = "Simulated handset";
 
-const int kClientWidth = 300;
-const int kClientHeight = 652;
-const int kMargin = 12;
-const int kGap = 6;
-const RECT kLampCircle = {kMargin, 48, kMargin + 56, 104};
-const int kKeysTop = 156;
-const int kKeypadRowHeight = 40; // the big keys; the rows below have smaller ones
-const int kListTop = 484;
-const size_t kMaxListRows = 200;
+const int CLIENT_WIDTH = 300;
+const int CLIENT_HEIGHT = 652;
+const int MARGIN = 12;
+const int GAP = 6;
+const RECT LAMP_CIRCLE = {MARGIN, 48, MARGIN + 56, 104};
+const int KEYS_TOP = 156;
+const int KEYPAD_ROW_HEIGHT = 40; // the big keys; the rows below have smaller ones
+const int LIST_TOP = 484;
+const size_t MAX_LIST_ROWS = 200;
 
-const UINT_PTR kPollTimer = 1;
-const UINT kPollMs = 200;
-const UINT_PTR kFlashTimer = 2;
-const UINT kFlashMs = 150;
+const UINT_PTR TIMER_POLL = 1;
+const UINT POLL_MS = 200;
+const UINT_PTR TIMER_FLASH = 2;
+const UINT FLASH_MS = 150;
 
 // The keypad, row by row, by the command line's key names: a button sends
 // exactly what `handset-sim key NAME` sends.
@@ -39,11 +39,11 @@ struct KeyRow {
     } keys[4];
 };
 
-const KeyRow kKeyRows[] = {
-    {kKeypadRowHeight, {{"1", "1"}, {"2", "2"}, {"3", "3"}}},
-    {kKeypadRowHeight, {{"4", "4"}, {"5", "5"}, {"6", "6"}}},
-    {kKeypadRowHeight, {{"7", "7"}, {"8", "8"}, {"9", "9"}}},
-    {kKeypadRowHeight, {{"*", "*"}, {"0", "0"}, {"#", "#"}}},
+const KeyRow s_keyRows[] = {
+    {KEYPAD_ROW_HEIGHT, {{"1", "1"}, {"2", "2"}, {"3", "3"}}},
+    {KEYPAD_ROW_HEIGHT, {{"4", "4"}, {"5", "5"}, {"6", "6"}}},
+    {KEYPAD_ROW_HEIGHT, {{"7", "7"}, {"8", "8"}, {"9", "9"}}},
+    {KEYPAD_ROW_HEIGHT, {{"*", "*"}, {"0", "0"}, {"#", "#"}}},
     {32, {{"up", "Up"}, {"down", "Down"}, {"enter", "Enter"}}},
     {28, {{"activate", "Bring forward"}, {"escape", "Esc / hide"}}},
     {28, {{"forward-on", "Forward on"}, {"forward-off", "Forward off"}}},
@@ -54,7 +54,7 @@ const KeyRow kKeyRows[] = {
 const struct {
     UINT vk;
     const char* name;
-} kVirtualKeys[] = {
+} s_virtualKeys[] = {
     {VK_RETURN, "enter"}, {VK_UP, "up"}, {VK_DOWN, "down"}, {VK_LEFT, "left"},
     {VK_RIGHT, "right"}, {VK_ESCAPE, "escape"}, {VK_F5, "f5"},
 };
@@ -92,8 +92,8 @@ CPanelWindow::CPanelWindow()
     , m_hMessage(nullptr)
     , m_hCommands(nullptr)
     , m_hFlashed(nullptr)
-    , m_plugged(false)
-    , m_lamp(kLampOff)
+    , m_bPlugged(FALSE)
+    , m_crLamp(LAMP_OFF)
     , m_hTextFont(MakeFont(15, FW_NORMAL, "Arial"))
     , m_hKeyFont(MakeFont(20, FW_BOLD, "Arial"))
     , m_hLampFont(MakeFont(30, FW_BOLD, "Arial"))
@@ -128,7 +128,7 @@ int CPanelWindow::Run()
     return 0;
 }
 
-bool CPanelWindow::Create()
+BOOL CPanelWindow::Create()
 {
     HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
     WNDCLASSA wc = {};
@@ -137,41 +137,41 @@ bool CPanelWindow::Create()
     wc.hIcon = ::LoadIconA(nullptr, MAKEINTRESOURCEA(32512));   // IDI_APPLICATION
     wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kPanelClass;
+    wc.lpszClassName = PANEL_CLASS;
     ::RegisterClassA(&wc);
 
     // Fixed in size; the first panel sits at the top right, out of the softphone's way.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    RECT rc = {0, 0, kClientWidth, kClientHeight};
+    RECT rc = {0, 0, CLIENT_WIDTH, CLIENT_HEIGHT};
     ::AdjustWindowRect(&rc, style, FALSE);
     int width = rc.right - rc.left;
     int x = CW_USEDEFAULT;
     int y = CW_USEDEFAULT;
     RECT work;
-    if (::FindWindowA(kPanelClass, nullptr) == nullptr && ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
-        x = work.right - width - kMargin;
-        y = work.top + kMargin;
+    if (::FindWindowA(PANEL_CLASS, nullptr) == nullptr && ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
+        x = work.right - width - MARGIN;
+        y = work.top + MARGIN;
     }
-    m_hWnd = ::CreateWindowExA(0, kPanelClass, kTitle, style, x, y, width, rc.bottom - rc.top, nullptr, nullptr,
+    m_hWnd = ::CreateWindowExA(0, PANEL_CLASS, PANEL_TITLE, style, x, y, width, rc.bottom - rc.top, nullptr, nullptr,
                                hInstance, this);
     if (m_hWnd == nullptr)
-        return false;
+        return FALSE;
     ::ShowWindow(m_hWnd, SW_SHOW);
     ::UpdateWindow(m_hWnd);
-    return true;
+    return TRUE;
 }
 
 // The keyboard works wherever the focus is in the panel, a button included.
-bool CPanelWindow::PreTranslateMessage(const MSG& msg)
+BOOL CPanelWindow::PreTranslateMessage(const MSG& msg)
 {
     if (msg.message != WM_KEYDOWN && msg.message != WM_CHAR)
-        return false;
+        return FALSE;
     if (msg.hwnd != m_hWnd && !::IsChild(m_hWnd, msg.hwnd))
-        return false;
+        return FALSE;
     const char* name = nullptr;
     char character[2] = {};
     if (msg.message == WM_KEYDOWN) {
-        for (const auto& key : kVirtualKeys) {
+        for (const auto& key : s_virtualKeys) {
             if (key.vk == msg.wParam)
                 name = key.name;
         }
@@ -182,25 +182,25 @@ bool CPanelWindow::PreTranslateMessage(const MSG& msg)
         name = "#"; // the keypad's divide, as the handset's hash key reaches the softphone
     }
     if (name == nullptr)
-        return false;
+        return FALSE;
     // A held key presses once, as on the handset.
-    bool repeat = (msg.lParam & 0x40000000) != 0;
+    BOOL bRepeat = (msg.lParam & 0x40000000) != 0;
     for (Key& key : m_keys) {
-        if (!repeat && strcmp(key.name, name) == 0)
-            Press(key, true);
+        if (!bRepeat && strcmp(key.name, name) == 0)
+            Press(key, TRUE);
     }
-    return true;
+    return TRUE;
 }
 
-LRESULT CALLBACK CPanelWindow::WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK CPanelWindow::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    auto* pThis = static_cast<CPanelWindow*>(WindowObject(hWnd, msg, lParam));
-    return pThis != nullptr ? pThis->OnMessage(hWnd, msg, wParam, lParam) : ::DefWindowProcA(hWnd, msg, wParam, lParam);
+    auto* pThis = static_cast<CPanelWindow*>(WindowObject(hWnd, uMsg, lParam));
+    return pThis != nullptr ? pThis->OnMessage(hWnd, uMsg, wParam, lParam) : ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
-LRESULT CPanelWindow::OnMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CPanelWindow::OnMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    switch (msg) {
+    switch (uMsg) {
     case WM_NCCREATE:
         m_hWnd = hWnd; // before WM_CREATE, whose controls need it
         break;
@@ -224,56 +224,56 @@ LRESULT CPanelWindow::OnMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lPara
         ::PostQuitMessage(0);
         return 0;
     case WM_NCDESTROY: {
-        LRESULT result = ::DefWindowProcA(hWnd, msg, wParam, lParam);
+        LRESULT result = ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
         m_hWnd = nullptr;
         return result;
     }
     }
-    return ::DefWindowProcA(hWnd, msg, wParam, lParam);
+    return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
 void CPanelWindow::OnCreate()
 {
-    const int inner = kClientWidth - 2 * kMargin;
-    const int lampLeft = kLampCircle.right + kMargin;
-    const int lampWidth = kClientWidth - kMargin - lampLeft;
-    m_hStatus = AddControl("STATIC", "", SS_CENTERIMAGE, IDC_PANEL_STATUS, Rect(kMargin, 12, inner - 102, 26),
+    const int inner = CLIENT_WIDTH - 2 * MARGIN;
+    const int lampLeft = LAMP_CIRCLE.right + MARGIN;
+    const int lampWidth = CLIENT_WIDTH - MARGIN - lampLeft;
+    m_hStatus = AddControl("STATIC", "", SS_CENTERIMAGE, IDC_PANEL_STATUS, Rect(MARGIN, 12, inner - 102, 26),
                            m_hTextFont);
     m_hPlug = AddControl("BUTTON", "Plug in", BS_PUSHBUTTON, IDC_PANEL_PLUG,
-                         Rect(kClientWidth - kMargin - 96, 12, 96, 26), m_hTextFont);
+                         Rect(CLIENT_WIDTH - MARGIN - 96, 12, 96, 26), m_hTextFont);
     m_hLampName = AddControl("STATIC", "", SS_CENTERIMAGE, IDC_PANEL_LAMP_NAME,
-                             Rect(lampLeft, kLampCircle.top, lampWidth, 34), m_hLampFont);
+                             Rect(lampLeft, LAMP_CIRCLE.top, lampWidth, 34), m_hLampFont);
     m_hLampDetail = AddControl("STATIC", "", 0, IDC_PANEL_LAMP_DETAIL,
-                               Rect(lampLeft, kLampCircle.top + 36, lampWidth, 20), m_hTextFont);
-    m_hMessage = AddControl("STATIC", "", 0, IDC_PANEL_MESSAGE, Rect(kMargin, 112, inner, 36), m_hTextFont);
+                               Rect(lampLeft, LAMP_CIRCLE.top + 36, lampWidth, 20), m_hTextFont);
+    m_hMessage = AddControl("STATIC", "", 0, IDC_PANEL_MESSAGE, Rect(MARGIN, 112, inner, 36), m_hTextFont);
 
-    int top = kKeysTop;
-    for (const KeyRow& row : kKeyRows) {
+    int top = KEYS_TOP;
+    for (const KeyRow& row : s_keyRows) {
         int count = 0;
         while (count < 4 && row.keys[count].name != nullptr)
             ++count;
-        int width = (inner - (count - 1) * kGap) / count;
+        int width = (inner - (count - 1) * GAP) / count;
         for (int i = 0; i < count; ++i) {
             Key key = {nullptr, row.keys[i].name, row.keys[i].label, {0, 0}};
             // A name the key table does not know would be a slip here: such a button stays greyed.
-            bool known = LookupKey(key.name, &key.event);
+            BOOL bKnown = LookupKey(key.name, &key.event);
             int id = IDC_PANEL_FIRST_KEY + static_cast<int>(m_keys.size());
-            key.hButton = AddControl("BUTTON", key.label, BS_PUSHBUTTON | (known ? 0 : WS_DISABLED), id,
-                                     Rect(kMargin + i * (width + kGap), top, width, row.height),
-                                     row.height >= kKeypadRowHeight ? m_hKeyFont : m_hTextFont);
+            key.hButton = AddControl("BUTTON", key.label, BS_PUSHBUTTON | (bKnown ? 0 : WS_DISABLED), id,
+                                     Rect(MARGIN + i * (width + GAP), top, width, row.height),
+                                     row.height >= KEYPAD_ROW_HEIGHT ? m_hKeyFont : m_hTextFont);
             m_keys.push_back(key);
         }
-        top += row.height + kGap;
+        top += row.height + GAP;
     }
 
-    AddControl("STATIC", "Commands received, newest first:", 0, -1, Rect(kMargin, kListTop, inner, 18),
+    AddControl("STATIC", "Commands received, newest first:", 0, -1, Rect(MARGIN, LIST_TOP, inner, 18),
                m_hTextFont);
     m_hCommands = AddControl("LISTBOX", "", WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
-                             IDC_PANEL_COMMANDS, Rect(kMargin, kListTop + 20, inner, kClientHeight - kListTop - 32),
+                             IDC_PANEL_COMMANDS, Rect(MARGIN, LIST_TOP + 20, inner, CLIENT_HEIGHT - LIST_TOP - 32),
                              m_hListFont);
     ShowNoDevice();
     Poll();
-    ::SetTimer(m_hWnd, kPollTimer, kPollMs, nullptr);
+    ::SetTimer(m_hWnd, TIMER_POLL, POLL_MS, nullptr);
 }
 
 HWND CPanelWindow::AddControl(const char* className, const char* text, DWORD style, int id, const RECT& rc,
@@ -295,17 +295,17 @@ void CPanelWindow::OnCommand(int id)
     }
     size_t index = static_cast<size_t>(id - IDC_PANEL_FIRST_KEY);
     if (id >= IDC_PANEL_FIRST_KEY && index < m_keys.size())
-        Press(m_keys[index], false);
+        Press(m_keys[index], FALSE);
 }
 
 void CPanelWindow::OnTimer(UINT_PTR id)
 {
-    if (id == kFlashTimer) {
-        ::KillTimer(m_hWnd, kFlashTimer);
+    if (id == TIMER_FLASH) {
+        ::KillTimer(m_hWnd, TIMER_FLASH);
         if (m_hFlashed != nullptr)
             ::SendMessageA(m_hFlashed, BM_SETSTATE, FALSE, 0);
         m_hFlashed = nullptr;
-    } else if (id == kPollTimer) {
+    } else if (id == TIMER_POLL) {
         Poll();
     }
 }
@@ -314,16 +314,16 @@ void CPanelWindow::OnPaint()
 {
     PAINTSTRUCT ps;
     HDC hdc = ::BeginPaint(m_hWnd, &ps);
-    HBRUSH hBrush = ::CreateSolidBrush(m_lamp);
+    HBRUSH hBrush = ::CreateSolidBrush(m_crLamp);
     HPEN hPen = ::CreatePen(PS_SOLID, 2, RGB(30, 30, 30));
     HGDIOBJ hOldBrush = ::SelectObject(hdc, hBrush);
     HGDIOBJ hOldPen = ::SelectObject(hdc, hPen);
-    ::Ellipse(hdc, kLampCircle.left, kLampCircle.top, kLampCircle.right, kLampCircle.bottom);
-    if (m_lamp != kLampOff) {
+    ::Ellipse(hdc, LAMP_CIRCLE.left, LAMP_CIRCLE.top, LAMP_CIRCLE.right, LAMP_CIRCLE.bottom);
+    if (m_crLamp != LAMP_OFF) {
         // A glint, so that a lit lamp reads as lit even in grey.
         ::SelectObject(hdc, ::GetStockObject(WHITE_BRUSH));
         ::SelectObject(hdc, ::GetStockObject(NULL_PEN));
-        ::Ellipse(hdc, kLampCircle.left + 12, kLampCircle.top + 10, kLampCircle.left + 26, kLampCircle.top + 24);
+        ::Ellipse(hdc, LAMP_CIRCLE.left + 12, LAMP_CIRCLE.top + 10, LAMP_CIRCLE.left + 26, LAMP_CIRCLE.top + 24);
     }
     ::SelectObject(hdc, hOldBrush);
     ::SelectObject(hdc, hOldPen);
@@ -335,20 +335,20 @@ void CPanelWindow::OnPaint()
 HBRUSH CPanelWindow::OnCtlColorStatic(HDC hdc, HWND hControl)
 {
     ::SetBkMode(hdc, TRANSPARENT);
-    ::SetTextColor(hdc, hControl == m_hLampName && m_lamp != kLampOff ? m_lamp : ::GetSysColor(COLOR_BTNTEXT));
+    ::SetTextColor(hdc, hControl == m_hLampName && m_crLamp != LAMP_OFF ? m_crLamp : ::GetSysColor(COLOR_BTNTEXT));
     return ::GetSysColorBrush(COLOR_BTNFACE);
 }
 
-void CPanelWindow::Press(Key& key, bool fromKeyboard)
+void CPanelWindow::Press(Key& key, BOOL bFromKeyboard)
 {
     if (!::IsWindowEnabled(key.hButton))
         return;
-    if (fromKeyboard) {
+    if (bFromKeyboard) {
         if (m_hFlashed != nullptr)
             ::SendMessageA(m_hFlashed, BM_SETSTATE, FALSE, 0);
         m_hFlashed = key.hButton;
         ::SendMessageA(m_hFlashed, BM_SETSTATE, TRUE, 0);
-        ::SetTimer(m_hWnd, kFlashTimer, kFlashMs, nullptr);
+        ::SetTimer(m_hWnd, TIMER_FLASH, FLASH_MS, nullptr);
     }
     char text[128];
     if (const char* problem = m_link.SendEvent(key.event))
@@ -360,13 +360,13 @@ void CPanelWindow::Press(Key& key, bool fromKeyboard)
 
 void CPanelWindow::TogglePlug()
 {
-    bool plugged = !m_plugged;
-    if (const char* problem = m_link.SetPlugged(plugged)) {
+    BOOL bPlugged = !m_bPlugged;
+    if (const char* problem = m_link.SetPlugged(bPlugged)) {
         char text[128];
-        snprintf(text, sizeof(text), "%s failed: %s", plugged ? "Plug in" : "Unplug", problem);
+        snprintf(text, sizeof(text), "%s failed: %s", bPlugged ? "Plug in" : "Unplug", problem);
         SetText(m_hMessage, text);
     } else {
-        SetText(m_hMessage, plugged ? "Plugged in" : "Unplugged");
+        SetText(m_hMessage, bPlugged ? "Plugged in" : "Unplugged");
     }
     Poll();
 }
@@ -374,26 +374,26 @@ void CPanelWindow::TogglePlug()
 void CPanelWindow::Poll()
 {
     CDeviceLink::PollResult result = m_link.Poll();
-    if (result == CDeviceLink::kNoDevice) {
+    if (result == CDeviceLink::POLL_NO_DEVICE) {
         ShowNoDevice();
         return;
     }
-    if (result == CDeviceLink::kNoAnswer)
+    if (result == CDeviceLink::POLL_NO_ANSWER)
         return;
-    if (result == CDeviceLink::kNewDevice) {
+    if (result == CDeviceLink::POLL_NEW_DEVICE) {
         // Another run of the device: its own history, told afresh.
         ::SendMessageA(m_hCommands, LB_RESETCONTENT, 0, 0);
         SetText(m_hLampName, "");
         SetText(m_hLampDetail, "No command yet");
         SetText(m_hMessage, "");
-        SetLamp(kLampOff);
+        SetLamp(LAMP_OFF);
         ::EnableWindow(m_hPlug, TRUE);
     }
     LRESULT status = m_link.Status();
-    m_plugged = (status & kStatusPlugged) != 0;
-    bool open = (status & kStatusOpen) != 0;
-    SetText(m_hStatus, !m_plugged ? "Unplugged" : open ? "Plugged in, open" : "Plugged in, not open");
-    SetText(m_hPlug, m_plugged ? "Unplug" : "Plug in");
+    m_bPlugged = (status & DEVICE_STATUS_PLUGGED) != 0;
+    BOOL bOpen = (status & DEVICE_STATUS_OPEN) != 0;
+    SetText(m_hStatus, !m_bPlugged ? "Unplugged" : bOpen ? "Plugged in, open" : "Plugged in, not open");
+    SetText(m_hPlug, m_bPlugged ? "Unplug" : "Plug in");
     AddCommands(m_link.TakeNewCommands());
 }
 
@@ -402,10 +402,10 @@ void CPanelWindow::ShowNoDevice()
     SetText(m_hStatus, "No device");
     SetText(m_hLampName, "");
     SetText(m_hLampDetail, "Waiting for a device");
-    m_plugged = false;
+    m_bPlugged = FALSE;
     SetText(m_hPlug, "Plug in");
     ::EnableWindow(m_hPlug, FALSE);
-    SetLamp(kLampOff);
+    SetLamp(LAMP_OFF);
 }
 
 void CPanelWindow::AddCommands(const std::vector<CommandRecord>& records)
@@ -417,8 +417,8 @@ void CPanelWindow::AddCommands(const std::vector<CommandRecord>& records)
         char row[64];
         snprintf(row, sizeof(row), "%s  0x%04lX  %s", time, record.code, code.name);
         ::SendMessageA(m_hCommands, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(row));
-        if (static_cast<size_t>(::SendMessageA(m_hCommands, LB_GETCOUNT, 0, 0)) > kMaxListRows)
-            ::SendMessageA(m_hCommands, LB_DELETESTRING, kMaxListRows, 0);
+        if (static_cast<size_t>(::SendMessageA(m_hCommands, LB_GETCOUNT, 0, 0)) > MAX_LIST_ROWS)
+            ::SendMessageA(m_hCommands, LB_DELETESTRING, MAX_LIST_ROWS, 0);
         if (&record == &records.back()) {
             SetText(m_hLampName, code.name);
             snprintf(row, sizeof(row), "0x%04lX at %s", record.code, time);
@@ -430,10 +430,10 @@ void CPanelWindow::AddCommands(const std::vector<CommandRecord>& records)
 
 void CPanelWindow::SetLamp(COLORREF lamp)
 {
-    if (lamp == m_lamp)
+    if (lamp == m_crLamp)
         return;
-    m_lamp = lamp;
-    ::InvalidateRect(m_hWnd, &kLampCircle, TRUE);
+    m_crLamp = lamp;
+    ::InvalidateRect(m_hWnd, &LAMP_CIRCLE, TRUE);
     ::InvalidateRect(m_hLampName, nullptr, TRUE);
 }
 

@@ -29,10 +29,10 @@ private:
         HandsetEvent event;
     };
 
-    bool Create();
-    bool PreTranslateMessage(const MSG& msg);
-    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT OnMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    BOOL Create();
+    BOOL PreTranslateMessage(const MSG& msg);
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     void OnCreate();
     void OnCommand(int id);
     void OnTimer(UINT_PTR id);
@@ -40,7 +40,7 @@ private:
     HBRUSH OnCtlColorStatic(HDC hdc, HWND hControl);
 
     HWND AddControl(const char* className, const char* text, DWORD style, int id, const RECT& rc, HFONT hFont);
-    void Press(Key& key, bool fromKeyboard);
+    void Press(Key& key, BOOL bFromKeyboard);
     void TogglePlug();
     void Poll();
     void ShowNoDevice();
@@ -58,8 +58,8 @@ private:
     HWND m_hCommands;
     HWND m_hFlashed; // a key pressed from the keyboard, shown down for a moment
     std::vector<Key> m_keys;
-    bool m_plugged;
-    COLORREF m_lamp;
+    BOOL m_bPlugged;
+    COLORREF m_crLamp;
     HFONT m_hTextFont;
     HFONT m_hKeyFont;
     HFONT m_hLampFont;

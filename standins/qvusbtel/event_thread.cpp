@@ -7,7 +7,7 @@ using namespace handset_protocol;
 
 namespace {
 
-const wchar_t kEventClass[] = L"QvUsbTelEvents";
+const wchar_t EVENT_CLASS[] = L"QvUsbTelEvents";
 
 } // namespace
 
@@ -21,7 +21,7 @@ CEventThread* CEventThread::Start(QV_HANDSET_CALLBACK callback, void* context, H
         delete pThread;
         return nullptr;
     }
-    pThread->m_hThread = ::CreateThread(nullptr, 0, ThreadMain, pThread, 0, &pThread->m_threadId);
+    pThread->m_hThread = ::CreateThread(nullptr, 0, ThreadMain, pThread, 0, &pThread->m_dwThreadId);
     if (pThread->m_hThread == nullptr) {
         ::FreeLibrary(pThread->m_hModule);
         delete pThread;
@@ -36,7 +36,7 @@ CEventThread* CEventThread::Start(QV_HANDSET_CALLBACK callback, void* context, H
 }
 
 CEventThread::CEventThread(QV_HANDSET_CALLBACK callback, void* context, HANDLE hDeviceProcess)
-    : m_callback(callback), m_context(context), m_hDeviceProcess(hDeviceProcess)
+    : m_pfnCallback(callback), m_pContext(context), m_hDeviceProcess(hDeviceProcess)
 {
     m_hReady = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_hStop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -56,10 +56,10 @@ CEventThread::~CEventThread()
 
 void CEventThread::Stop()
 {
-    ::InterlockedExchange(&m_stopped, 1);
+    ::InterlockedExchange(&m_bStopped, 1);
     ::SetEvent(m_hStop);
-    if (::GetCurrentThreadId() == m_threadId) {
-        m_detached = true;
+    if (::GetCurrentThreadId() == m_dwThreadId) {
+        m_bDetached = TRUE;
         return;
     }
     ::WaitForSingleObject(m_hThread, INFINITE);
@@ -71,7 +71,7 @@ DWORD WINAPI CEventThread::ThreadMain(void* pParam)
     auto* pThread = static_cast<CEventThread*>(pParam);
     HMODULE hModule = pThread->m_hModule;
     pThread->Run();
-    if (pThread->m_detached)
+    if (pThread->m_bDetached)
         delete pThread;
     ::FreeLibraryAndExitThread(hModule, 0);
     return 0;
@@ -79,7 +79,7 @@ DWORD WINAPI CEventThread::ThreadMain(void* pParam)
 
 void CEventThread::Run()
 {
-    m_hWnd = CreateMessageWindow(kEventClass, WndProc, m_hModule, this);
+    m_hWnd = CreateMessageWindow(EVENT_CLASS, WindowProc, m_hModule, this);
     ::SetEvent(m_hReady);
     if (m_hWnd == nullptr)
         return;
@@ -92,7 +92,7 @@ void CEventThread::Run()
             break;
         if (wait == WAIT_OBJECT_0 + 1 && count == 2) {
             count = 1;
-            if (!m_lost)
+            if (!m_bLost)
                 Report(QV_EVENT_DEVICE_LOST, 0);
             continue;
         }
@@ -104,19 +104,19 @@ void CEventThread::Run()
     ::DestroyWindow(m_hWnd);
 }
 
-LRESULT CALLBACK CEventThread::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK CEventThread::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    auto* pThread = static_cast<CEventThread*>(WindowObject(hWnd, msg, lParam));
-    if (msg == kEvent && pThread != nullptr)
+    auto* pThread = static_cast<CEventThread*>(WindowObject(hWnd, uMsg, lParam));
+    if (uMsg == WM_DEVICE_EVENT && pThread != nullptr)
         return pThread->Report(FromParam(wParam), FromParam(lParam));
-    return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+    return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
 }
 
 int CEventThread::Report(int type, int value)
 {
-    if (m_stopped != 0)
+    if (m_bStopped != 0)
         return 0;
     if (type == QV_EVENT_DEVICE_LOST)
-        m_lost = true;
-    return m_callback(type, value, m_context);
+        m_bLost = TRUE;
+    return m_pfnCallback(type, value, m_pContext);
 }

@@ -21,20 +21,20 @@ private:
     ~CEventThread();
 
     static DWORD WINAPI ThreadMain(void* pParam);
-    static LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     void Run();
     int Report(int type, int value);
 
-    QV_HANDSET_CALLBACK m_callback;
-    void* m_context;
+    QV_HANDSET_CALLBACK m_pfnCallback;
+    void* m_pContext;
     HANDLE m_hDeviceProcess;
     HMODULE m_hModule = nullptr;
     HANDLE m_hReady = nullptr;
     HANDLE m_hStop = nullptr;
     HANDLE m_hThread = nullptr;
-    DWORD m_threadId = 0;
+    DWORD m_dwThreadId = 0;
     HWND m_hWnd = nullptr;
-    volatile LONG m_stopped = 0;
-    bool m_detached = false; // stopped from its own thread, which then frees the object
-    bool m_lost = false;     // the device said it is gone, so its process ending adds nothing
+    volatile LONG m_bStopped = 0;
+    BOOL m_bDetached = FALSE; // stopped from its own thread, which then frees the object
+    BOOL m_bLost = FALSE;     // the device said it is gone, so its process ending adds nothing
 };

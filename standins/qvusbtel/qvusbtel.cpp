@@ -26,8 +26,8 @@ CEventThread* TakeOpen()
 DWORD_PTR AskDevice(HWND hDevice, DWORD code, HWND hEvents)
 {
     DWORD_PTR answer = 0;
-    if (!::SendMessageTimeoutW(hDevice, kIoControl, code, WindowToLParam(hEvents),
-                               SMTO_NORMAL | SMTO_ABORTIFHUNG, kLibraryTimeoutMs, &answer))
+    if (!::SendMessageTimeoutW(hDevice, WM_DEVICE_IO_CONTROL, code, WindowToLParam(hEvents),
+                               SMTO_NORMAL | SMTO_ABORTIFHUNG, LIBRARY_TIMEOUT_MS, &answer))
         return 0;
     return answer;
 }
@@ -42,8 +42,9 @@ int Open(QV_HANDSET_CALLBACK callback, void* context)
     // An unplugged device refuses at once: ask it without first starting a
     // thread and a window for events, since a program retries every second.
     DWORD_PTR status = 0;
-    ::SendMessageTimeoutW(hDevice, kGetStatus, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kLibraryTimeoutMs, &status);
-    if ((status & kStatusPlugged) == 0) {
+    ::SendMessageTimeoutW(hDevice, WM_DEVICE_GET_STATUS, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, LIBRARY_TIMEOUT_MS,
+                          &status);
+    if ((status & DEVICE_STATUS_PLUGGED) == 0) {
         AskDevice(hDevice, QV_CODE_OPEN, nullptr); // refused, but on the device's record
         return 0;
     }

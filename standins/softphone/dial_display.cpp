@@ -42,28 +42,28 @@ std::string KeyName(UINT vk)
 } // namespace
 
 CDialDisplay::CDialDisplay()
-    : m_number()
-    , m_status("Ready")
-    , m_lastKey("Last key: none")
-    , m_bCalling(false)
+    : m_strNumber()
+    , m_strStatus("Ready")
+    , m_strLastKey("Last key: none")
+    , m_bCalling(FALSE)
 {
 }
 
 void CDialDisplay::KeyDown(UINT vk)
 {
-    m_lastKey = "Last key: " + KeyName(vk);
+    m_strLastKey = "Last key: " + KeyName(vk);
     char c = DialCharacter(vk);
     if (c != 0) {
-        if (m_number.size() < MAX_DIGITS)
-            m_number += c;
+        if (m_strNumber.size() < MAX_DIGITS)
+            m_strNumber += c;
         if (!m_bCalling)
-            m_status = "Dialling";
+            m_strStatus = "Dialling";
     } else if (vk == VK_RETURN) {
-        m_bCalling = !m_number.empty();
-        m_status = m_bCalling ? "Calling " + m_number + "..." : "No number to call";
+        m_bCalling = !m_strNumber.empty();
+        m_strStatus = m_bCalling ? "Calling " + m_strNumber + "..." : "No number to call";
     } else if (vk == VK_ESCAPE) {
-        m_number.clear();
-        m_bCalling = false;
-        m_status = "Hung up";
+        m_strNumber.clear();
+        m_bCalling = FALSE;
+        m_strStatus = "Hung up";
     }
 }

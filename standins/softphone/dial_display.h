@@ -11,13 +11,13 @@ public:
 
     void KeyDown(UINT vk);
 
-    const std::string& Number() const { return m_number; }
-    const std::string& Status() const { return m_status; }
-    const std::string& LastKey() const { return m_lastKey; }
+    const std::string& Number() const { return m_strNumber; }
+    const std::string& Status() const { return m_strStatus; }
+    const std::string& LastKey() const { return m_strLastKey; }
 
 private:
-    std::string m_number;
-    std::string m_status;
-    std::string m_lastKey;
-    bool m_bCalling;
+    std::string m_strNumber;
+    std::string m_strStatus;
+    std::string m_strLastKey;
+    BOOL m_bCalling;
 };

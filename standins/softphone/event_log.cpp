@@ -13,7 +13,7 @@ CEventLog::~CEventLog()
         ::CloseHandle(m_hFile);
 }
 
-bool CEventLog::Open(const std::string& path)
+BOOL CEventLog::Open(const std::string& path)
 {
     // Appending through the system, unbuffered, lets tests read and delete the
     // file while we run.

@@ -13,7 +13,7 @@ public:
     CEventLog(const CEventLog&) = delete;
     CEventLog& operator=(const CEventLog&) = delete;
 
-    bool Open(const std::string& path);
+    BOOL Open(const std::string& path);
 
     void Start(HWND hWnd);
     void Key(const char* pszKind, WPARAM vk, LPARAM lParam);

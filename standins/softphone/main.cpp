@@ -35,8 +35,8 @@ int main(int argc, char** argv)
     }
 
     CEventLog log;
-    if (!options.m_logPath.empty() && !log.Open(options.m_logPath)) {
-        std::fprintf(stderr, "softphone: cannot open log file '%s' (error %lu)\n", options.m_logPath.c_str(),
+    if (!options.m_strLogPath.empty() && !log.Open(options.m_strLogPath)) {
+        std::fprintf(stderr, "softphone: cannot open log file '%s' (error %lu)\n", options.m_strLogPath.c_str(),
                      ::GetLastError());
         return 1;
     }

@@ -43,7 +43,7 @@ CPhoneWindow::~CPhoneWindow()
     ::DeleteObject(m_hLcdBrush);
 }
 
-bool CPhoneWindow::Create(const CSoftphoneOptions& options)
+BOOL CPhoneWindow::Create(const CSoftphoneOptions& options)
 {
     HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
     WNDCLASSA wc = {};
@@ -52,24 +52,24 @@ bool CPhoneWindow::Create(const CSoftphoneOptions& options)
     wc.hIcon = ::LoadIconA(nullptr, MAKEINTRESOURCEA(32512)); // IDI_APPLICATION
     wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = options.m_className.c_str();
+    wc.lpszClassName = options.m_strClassName.c_str();
     if (::RegisterClassA(&wc) == 0)
-        return false;
+        return FALSE;
 
     const DWORD dwStyle = WS_OVERLAPPEDWINDOW;
     RECT rc = {0, 0, CLIENT_WIDTH, CLIENT_HEIGHT};
     ::AdjustWindowRect(&rc, dwStyle, FALSE);
-    int x = options.m_bHasPos ? options.m_x : CW_USEDEFAULT;
-    int y = options.m_bHasPos ? options.m_y : CW_USEDEFAULT;
-    m_hWnd = ::CreateWindowExA(0, options.m_className.c_str(), options.m_title.c_str(), dwStyle, x, y,
+    int x = options.m_bHasPos ? options.m_nX : CW_USEDEFAULT;
+    int y = options.m_bHasPos ? options.m_nY : CW_USEDEFAULT;
+    m_hWnd = ::CreateWindowExA(0, options.m_strClassName.c_str(), options.m_strTitle.c_str(), dwStyle, x, y,
                                rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, hInstance, this);
     if (m_hWnd == nullptr)
-        return false;
+        return FALSE;
     // Before showing, so that the start line comes first in the log.
     m_pLog->Start(m_hWnd);
     ::ShowWindow(m_hWnd, SW_SHOW);
     ::UpdateWindow(m_hWnd);
-    return true;
+    return TRUE;
 }
 
 LRESULT CALLBACK CPhoneWindow::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)

@@ -15,7 +15,7 @@ public:
     CPhoneWindow& operator=(const CPhoneWindow&) = delete;
 
     // Registers the class, creates and shows the window; FALSE on failure.
-    bool Create(const CSoftphoneOptions& options);
+    BOOL Create(const CSoftphoneOptions& options);
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);

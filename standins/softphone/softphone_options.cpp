@@ -8,67 +8,67 @@
 
 namespace {
 
-bool ParseInt(const char* psz, int* pValue)
+BOOL ParseInt(const char* psz, int* pValue)
 {
     if (*psz == '\0')
-        return false;
+        return FALSE;
     char* pEnd = nullptr;
     errno = 0;
     long value = std::strtol(psz, &pEnd, 10);
     if (*pEnd != '\0' || errno == ERANGE || value < INT_MIN || value > INT_MAX)
-        return false;
+        return FALSE;
     *pValue = static_cast<int>(value);
-    return true;
+    return TRUE;
 }
 
 } // namespace
 
 CSoftphoneOptions::CSoftphoneOptions()
-    : m_className(SOFTPHONE_CLASS)
-    , m_title(SOFTPHONE_TITLE)
-    , m_logPath()
-    , m_bHasPos(false)
-    , m_x(0)
-    , m_y(0)
-    , m_bHelp(false)
+    : m_strClassName(SOFTPHONE_CLASS)
+    , m_strTitle(SOFTPHONE_TITLE)
+    , m_strLogPath()
+    , m_bHasPos(FALSE)
+    , m_nX(0)
+    , m_nY(0)
+    , m_bHelp(FALSE)
 {
 }
 
-bool CSoftphoneOptions::Parse(int argc, char** argv, std::string* pError)
+BOOL CSoftphoneOptions::Parse(int argc, char** argv, std::string* pError)
 {
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         int nLeft = argc - 1 - i;
         if (option == "--help" || option == "-h") {
-            m_bHelp = true;
+            m_bHelp = TRUE;
         } else if (option == "--pos") {
-            if (nLeft < 2 || !ParseInt(argv[i + 1], &m_x) || !ParseInt(argv[i + 2], &m_y)) {
+            if (nLeft < 2 || !ParseInt(argv[i + 1], &m_nX) || !ParseInt(argv[i + 2], &m_nY)) {
                 *pError = "--pos needs two whole numbers, X and Y";
-                return false;
+                return FALSE;
             }
-            m_bHasPos = true;
+            m_bHasPos = TRUE;
             i += 2;
         } else if (option == "--class" || option == "--title" || option == "--log") {
             if (nLeft < 1) {
                 *pError = option + " needs a value";
-                return false;
+                return FALSE;
             }
             std::string value = argv[++i];
             if (option == "--class")
-                m_className = value;
+                m_strClassName = value;
             else if (option == "--title")
-                m_title = value;
+                m_strTitle = value;
             else
-                m_logPath = value;
+                m_strLogPath = value;
             // An empty class name cannot be registered, nor an empty path opened.
             if (value.empty() && option != "--title") {
                 *pError = option + " needs a non-empty value";
-                return false;
+                return FALSE;
             }
         } else {
             *pError = "unknown argument '" + option + "'";
-            return false;
+            return FALSE;
         }
     }
-    return true;
+    return TRUE;
 }

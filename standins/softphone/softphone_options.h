@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 // The command line of the stand-in softphone.
@@ -8,13 +10,13 @@ public:
     CSoftphoneOptions();
 
     // FALSE with *pError set when the command line is not acceptable.
-    bool Parse(int argc, char** argv, std::string* pError);
+    BOOL Parse(int argc, char** argv, std::string* pError);
 
-    std::string m_className;
-    std::string m_title;
-    std::string m_logPath;
-    bool m_bHasPos;
-    int m_x;
-    int m_y;
-    bool m_bHelp;
+    std::string m_strClassName;
+    std::string m_strTitle;
+    std::string m_strLogPath;
+    BOOL m_bHasPos;
+    int m_nX;
+    int m_nY;
+    BOOL m_bHelp;
 };

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 namespace {
 
 using known::KEY_LPARAM;
@@ -78,9 +81,28 @@ TEST_F(KeyBridgeTest, KeyComesToFrontThenDownAndUpHeld100ms)
     static const ExpectedMessage five[] = {{WM_KEYDOWN, '5', KEY_LPARAM}, {WM_KEYUP, '5', KEY_LPARAM}, {0, 0, 0}};
     EXPECT_SEQUENCE(got, five, "event 11, 0x85");
     ASSERT_EQ(2u, got.size());
-    double held = got[1].timeMs - got[0].timeMs;
-    EXPECT_GE(held, 90.0);
-    EXPECT_LE(held, 200.0);
+    // Held as the softphone sees it, the bench's measure: key up minus key
+    // down as its window dequeues them. The hold is a sleep between two
+    // posts; a late wake of the bridge, or of the window for the up,
+    // lengthens it, and only a late wake of the window for the down shortens
+    // it. On a shared machine (load 10 on 2 cores) 200 single keys held
+    // 100.5 ms at the median, 92.7-120.8 ms from 1 % to 99 %, but one 150.9:
+    // a single key can look like a slow hold, so the middle one of five is
+    // judged. 100 ms +25/-5 fails a hold half as long again (150 ms) and
+    // leaves that machine room.
+    std::vector<double> holds = {got[1].timeMs - got[0].timeMs};
+    while (holds.size() < 5) {
+        m_bridge.HandleEvent(QV_EVENT_KEY, 0x85);
+        got = Keys();
+        ASSERT_EQ(2u, got.size());
+        holds.push_back(got[1].timeMs - got[0].timeMs);
+    }
+    std::string all;
+    for (double hold : holds)
+        all += " " + std::to_string(hold);
+    std::nth_element(holds.begin(), holds.begin() + 2, holds.end());
+    EXPECT_GE(holds[2], 95.0) << "holds (ms):" << all;
+    EXPECT_LE(holds[2], 125.0) << "holds (ms):" << all;
 }
 
 TEST_F(KeyBridgeTest, WholeKeyTableOnlyLowByteCounts)

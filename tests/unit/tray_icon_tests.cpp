@@ -1,82 +1,20 @@
-// The tray icon against a stand-in for the shell's tray window: Wine's
-// Shell_NotifyIcon hands the record to the first window of the class
-// "Shell_TrayWnd" by WM_COPYDATA (the NIM_ code as its tag, the tip as UTF-16
-// after four 32-bit fields) and returns its answer. A topmost one of our own
-// comes before the task bar's.
+// The tray icon against a stand-in for the shell's tray window, and against
+// the real one where the shell's own answer is what counts.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600 // RegSetKeyValue and friends
 #include "host_thread.h"
 
 #include "tests/support/child_process.h"
 #include "tests/support/fake_handset_library.h"
+#include "tests/support/fake_tray.h"
 #include "tests/support/known_values.h"
 #include "tests/support/message_recorder.h"
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
 
 namespace {
-
-struct ShellCall {
-    DWORD message; // NIM_ADD, NIM_MODIFY...
-    std::string tip;
-};
-
-class CFakeTray {
-public:
-    explicit CFakeTray(int nRefusals)
-        : m_nRefusals(nRefusals)
-        , m_thread(&CFakeTray::Make, this)
-    {
-    }
-    ~CFakeTray() { m_thread.Close(); }
-    // The calls the shell took, with the refused ones counted apart.
-    std::vector<ShellCall> Taken()
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return m_taken;
-    }
-    int m_nRefused = 0;
-
-private:
-    static HWND Make(void* pParam)
-    {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = WindowProc;
-        wc.lpszClassName = "Shell_TrayWnd";
-        ::RegisterClassA(&wc);
-        HWND hWnd = ::CreateWindowExA(WS_EX_TOPMOST, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                      nullptr, nullptr);
-        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pParam));
-        return hWnd;
-    }
-    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
-    {
-        auto pThis = reinterpret_cast<CFakeTray*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-        if (uMsg == WM_DESTROY)
-            ::PostQuitMessage(0);
-        if (uMsg != WM_COPYDATA || pThis == nullptr)
-            return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
-        auto pCopy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        char szTip[128] = {};
-        ::WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(static_cast<const BYTE*>(pCopy->lpData) + 16),
-                              -1, szTip, sizeof szTip - 1, nullptr, nullptr);
-        std::lock_guard<std::mutex> lock(pThis->m_lock);
-        bool bRefuse = pThis->m_nRefused < pThis->m_nRefusals;
-        if (bRefuse)
-            ++pThis->m_nRefused;
-        else
-            pThis->m_taken.push_back({static_cast<DWORD>(pCopy->dwData), szTip});
-        return bRefuse ? FALSE : TRUE;
-    }
-
-    int m_nRefusals;
-    std::mutex m_lock;
-    std::vector<ShellCall> m_taken;
-    CWindowThread m_thread;
-};
 
 class TrayIconTest : public ::testing::Test {
 protected:
@@ -115,7 +53,7 @@ TEST_F(TrayIconTest, OnlyChangesReachTheShell)
         tray.Refresh();
     }
     std::vector<ShellCall> taken = shell.Taken();
-    const ShellCall expected[] = {{NIM_ADD, "Tandivorex"},
+    const struct { DWORD message; std::string tip; } expected[] = {{NIM_ADD, "Tandivorex"},
                                   {NIM_MODIFY, STATUS_NO_DEVICE.pszTip},
                                   {NIM_MODIFY, STATUS_NO_PHONE.pszTip},
                                   {NIM_MODIFY, STATUS_CONNECTED.pszTip},

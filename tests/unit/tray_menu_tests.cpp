@@ -214,14 +214,6 @@ TEST_F(TrayMenuTest, TheMenuOpensWithTheHostInTheForeground)
     EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(hMenuWnd); }, 5000));
 }
 
-TEST_F(TrayMenuTest, ExitClosesTheLibraryAndEndsTheLoop)
-{
-    CHostThread host;
-    ::SendMessageA(host.Window(), WM_COMMAND, ID_TRAY_EXIT, 0);
-    EXPECT_EQ(-1, host.Join()) << "ended by the quit message";
-    EXPECT_EQ(1u, FakeHandsetCount(QV_CODE_CLOSE)) << "closed although it was never open";
-}
-
 TEST_F(TrayMenuTest, AboutBoxFromTheMenuOrTheSystemCommandKeepsTheHostWorking)
 {
     FakeHandsetReset(1);

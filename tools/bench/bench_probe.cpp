@@ -17,11 +17,11 @@ using namespace handset_protocol;
 
 namespace {
 
-const DWORD kWaitMs = 10000;    // for a window to appear or a process to end
-const DWORD kSettleMs = 500;    // a started program runs this long before it is asked to leave
-const int kMaxCount = 100000;
+const DWORD WAIT_MS = 10000; // for a window to appear or a process to end
+const DWORD SETTLE_MS = 500;  // a started program runs this long before it is asked to leave
+const int MAX_COUNT = 100000;
 
-const char kUsage[] =
+const char USAGE_TEXT[] =
     "usage: bench-probe COMMAND ARGS\n"
     "  burst COUNT INTERVAL_MS TYPE VALUE [TYPE VALUE...]\n"
     "                     send the events COUNT times over, INTERVAL_MS apart\n"
@@ -42,14 +42,14 @@ double NowMs()
     return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-bool ParseCount(const char* text, int* pValue)
+BOOL ParseCount(const char* text, int* pValue)
 {
     char* end = nullptr;
     long value = std::strtol(text, &end, 10);
-    if (*text == '\0' || *end != '\0' || value < 0 || value > kMaxCount)
-        return false;
+    if (*text == '\0' || *end != '\0' || value < 0 || value > MAX_COUNT)
+        return FALSE;
     *pValue = static_cast<int>(value);
-    return true;
+    return TRUE;
 }
 
 int Fail(const char* what)
@@ -58,13 +58,13 @@ int Fail(const char* what)
     return 1;
 }
 
-bool AskDevice(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+BOOL AskDevice(HWND hDevice, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
 {
     DWORD_PTR answer = 0;
-    if (!::SendMessageTimeoutW(hDevice, msg, wParam, lParam, SMTO_NORMAL, kClientTimeoutMs, &answer))
-        return false;
+    if (!::SendMessageTimeoutW(hDevice, msg, wParam, lParam, SMTO_NORMAL, CLIENT_TIMEOUT_MS, &answer))
+        return FALSE;
     *pResult = static_cast<LRESULT>(answer);
-    return true;
+    return TRUE;
 }
 
 int Burst(int count, int intervalMs, const std::vector<int>& events)
@@ -78,8 +78,8 @@ int Burst(int count, int intervalMs, const std::vector<int>& events)
             double start = NowMs();
             LRESULT result = 0;
             ++sent;
-            if (!AskDevice(hDevice, kSendEvent, ToWParam(events[e]), ToLParam(events[e + 1]), &result)
-                || result != kOk)
+            if (!AskDevice(hDevice, WM_DEVICE_SEND_EVENT, ToWParam(events[e]), ToLParam(events[e + 1]), &result)
+                || result != RESULT_OK)
                 ++failed;
             // Each event gets the whole interval to itself, however long its delivery took.
             double left = start + intervalMs - NowMs();
@@ -99,12 +99,14 @@ int Cycles(int count)
     int done = 0;
     for (; done < count; ++done) {
         LRESULT result = 0;
-        if (!AskDevice(hDevice, kSetPlugged, 0, 0, &result) || !AskDevice(hDevice, kSetPlugged, 1, 0, &result))
+        if (!AskDevice(hDevice, WM_DEVICE_SET_PLUGGED, 0, 0, &result)
+            || !AskDevice(hDevice, WM_DEVICE_SET_PLUGGED, 1, 0, &result))
             break;
-        double deadline = NowMs() + kWaitMs;
-        while (AskDevice(hDevice, kGetStatus, 0, 0, &result) && (result & kStatusOpen) == 0 && NowMs() < deadline)
+        double deadline = NowMs() + WAIT_MS;
+        while (AskDevice(hDevice, WM_DEVICE_GET_STATUS, 0, 0, &result) && (result & DEVICE_STATUS_OPEN) == 0
+               && NowMs() < deadline)
             ::Sleep(10);
-        if ((result & kStatusOpen) == 0)
+        if ((result & DEVICE_STATUS_OPEN) == 0)
             break;
     }
     std::printf("cycles=%d\n", done);
@@ -117,8 +119,8 @@ struct Subject {
     const char* caption;
 };
 
-const Subject kProgram = {"Tandivorex.exe", HOST_WINDOW_CAPTION};
-const Subject kBare = {"bench-bare.exe", "bench-bare"};
+const Subject SUBJECT_PROGRAM = {"Tandivorex.exe", HOST_WINDOW_CAPTION};
+const Subject SUBJECT_BARE = {"bench-bare.exe", "bench-bare"};
 
 // The window of one process, or of any, by its caption.
 struct HostSearch {
@@ -150,14 +152,14 @@ HostSearch FindHosts(DWORD processId, const char* caption = HOST_WINDOW_CAPTION)
 }
 
 // Starts a program that lies beside this one.
-bool StartProgram(PROCESS_INFORMATION* pInfo, const char* exe = kProgram.exe)
+BOOL StartProgram(PROCESS_INFORMATION* pInfo, const char* exe = SUBJECT_PROGRAM.exe)
 {
     char path[MAX_PATH];
     DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     char* slash = std::strrchr(path, '\\');
     if (length == 0 || length >= MAX_PATH || slash == nullptr
         || static_cast<size_t>(slash - path) + 1 + std::strlen(exe) + 1 > MAX_PATH)
-        return false;
+        return FALSE;
     slash[1] = '\0';
     std::strcat(path, exe);
     STARTUPINFOA startup = {};
@@ -166,17 +168,17 @@ bool StartProgram(PROCESS_INFORMATION* pInfo, const char* exe = kProgram.exe)
 }
 
 // Asks a program to leave as its OK button would; ends it if it will not.
-bool EndProgram(const PROCESS_INFORMATION& info, const char* caption = HOST_WINDOW_CAPTION)
+BOOL EndProgram(const PROCESS_INFORMATION& info, const char* caption = HOST_WINDOW_CAPTION)
 {
     HostSearch host = FindHosts(info.dwProcessId, caption);
     if (host.hFound != nullptr)
         ::PostMessageA(host.hFound, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-    bool ended = ::WaitForSingleObject(info.hProcess, kWaitMs) == WAIT_OBJECT_0;
-    if (!ended)
+    BOOL bEnded = ::WaitForSingleObject(info.hProcess, WAIT_MS) == WAIT_OBJECT_0;
+    if (!bEnded)
         ::TerminateProcess(info.hProcess, 1);
     ::CloseHandle(info.hProcess);
     ::CloseHandle(info.hThread);
-    return ended;
+    return bEnded;
 }
 
 // Starts one program until its first window exists, lets it run, then asks it
@@ -188,7 +190,7 @@ int StartAndExit(const Subject& subject, const char* name)
     if (!StartProgram(&info, subject.exe))
         return Fail("cannot start a program");
     HostSearch host = FindHosts(info.dwProcessId, subject.caption);
-    while (host.hFound == nullptr && NowMs() - started < kWaitMs) {
+    while (host.hFound == nullptr && NowMs() - started < WAIT_MS) {
         ::Sleep(1);
         host = FindHosts(info.dwProcessId, subject.caption);
     }
@@ -197,12 +199,12 @@ int StartAndExit(const Subject& subject, const char* name)
         EndProgram(info, subject.caption);
         return Fail("no window appeared");
     }
-    ::Sleep(kSettleMs);
+    ::Sleep(SETTLE_MS);
     double asked = NowMs();
     ::PostMessageA(host.hFound, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-    bool ended = ::WaitForSingleObject(info.hProcess, kWaitMs) == WAIT_OBJECT_0;
+    BOOL bEnded = ::WaitForSingleObject(info.hProcess, WAIT_MS) == WAIT_OBJECT_0;
     double gone = NowMs();
-    if (!ended) {
+    if (!bEnded) {
         EndProgram(info, subject.caption);
         return Fail("IDOK did not end the program");
     }
@@ -217,7 +219,7 @@ int StartAndExit(const Subject& subject, const char* name)
 int Lifecycle(int count)
 {
     for (int i = 0; i < count; ++i) {
-        if (StartAndExit(kProgram, "program") != 0 || StartAndExit(kBare, "bare") != 0)
+        if (StartAndExit(SUBJECT_PROGRAM, "program") != 0 || StartAndExit(SUBJECT_BARE, "bare") != 0)
             return 1;
         std::printf("\n");
         std::fflush(stdout);
@@ -234,10 +236,10 @@ int Quit()
     ::GetWindowThreadProcessId(host.hFound, &processId);
     HANDLE hProcess = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
     ::PostMessageA(host.hFound, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-    bool ended = hProcess != nullptr && ::WaitForSingleObject(hProcess, kWaitMs) == WAIT_OBJECT_0;
+    BOOL bEnded = hProcess != nullptr && ::WaitForSingleObject(hProcess, WAIT_MS) == WAIT_OBJECT_0;
     if (hProcess != nullptr)
         ::CloseHandle(hProcess);
-    return ended ? 0 : Fail("the program did not end");
+    return bEnded ? 0 : Fail("the program did not end");
 }
 
 int Copies(int count)
@@ -257,7 +259,7 @@ int Copies(int count)
         for (const PROCESS_INFORMATION& info : copies)
             running += ::WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT ? 1 : 0;
         settled = NowMs();
-        if ((running <= 1 && FindHosts(0).count == running) || settled - started > kWaitMs)
+        if ((running <= 1 && FindHosts(0).count == running) || settled - started > WAIT_MS)
             break;
         ::Sleep(5);
     }
@@ -281,12 +283,12 @@ int PhoneStates(int seconds)
     // A state other than both, so that every message after it is a change the
     // program relays to the handset, answering with the library's result.
     DWORD_PTR answer = 0;
-    ::SendMessageTimeoutA(hHost, WM_PHONE_STATE, 264, 0, SMTO_ABORTIFHUNG, kWaitMs, &answer);
+    ::SendMessageTimeoutA(hHost, WM_PHONE_STATE, 264, 0, SMTO_ABORTIFHUNG, WAIT_MS, &answer);
     int messages = 0, wrong = 0;
     double start = NowMs(), now = start;
     while (now - start < 1000.0 * seconds) {
         WPARAM state = messages % 2 == 0 ? 257 : 258;
-        if (!::SendMessageTimeoutA(hHost, WM_PHONE_STATE, state, 0, SMTO_ABORTIFHUNG, kWaitMs, &answer))
+        if (!::SendMessageTimeoutA(hHost, WM_PHONE_STATE, state, 0, SMTO_ABORTIFHUNG, WAIT_MS, &answer))
             return Fail("the program did not answer");
         ++messages;
         if (static_cast<LONG>(static_cast<DWORD>(answer)) != 1)
@@ -305,22 +307,22 @@ int main(int argc, char** argv)
         return Quit();
     int count = 0;
     if (argc < 3 || !ParseCount(argv[2], &count)) {
-        std::fputs(kUsage, stderr);
+        std::fputs(USAGE_TEXT, stderr);
         return 2;
     }
     const char* command = argv[1];
     if (std::strcmp(command, "burst") == 0 && argc >= 6 && argc % 2 == 0) {
         int intervalMs = 0;
         std::vector<int> events;
-        bool ok = ParseCount(argv[3], &intervalMs);
-        for (int i = 4; ok && i < argc; ++i) {
+        BOOL bOk = ParseCount(argv[3], &intervalMs);
+        for (int i = 4; bOk && i < argc; ++i) {
             // Decimal or 0x-hex, kept to the 32 bits an event field has.
             char* end = nullptr;
             long long value = std::strtoll(argv[i], &end, 0);
-            ok = *argv[i] != '\0' && *end == '\0';
+            bOk = *argv[i] != '\0' && *end == '\0';
             events.push_back(static_cast<int>(static_cast<unsigned int>(value)));
         }
-        if (ok)
+        if (bOk)
             return Burst(count, intervalMs, events);
     } else if (argc == 3) {
         if (std::strcmp(command, "cycles") == 0)
@@ -332,6 +334,6 @@ int main(int argc, char** argv)
         if (std::strcmp(command, "phonestate") == 0)
             return PhoneStates(count);
     }
-    std::fputs(kUsage, stderr);
+    std::fputs(USAGE_TEXT, stderr);
     return 2;
 }

@@ -12,10 +12,10 @@ namespace {
 
 
 // The device takes one library at a time: keep asking until the other lets go.
-const DWORD kOpenRetryMs = 10;
-const DWORD kOpenTimeoutMs = 10000;
+const DWORD OPEN_RETRY_MS = 10;
+const DWORD OPEN_TIMEOUT_MS = 10000;
 // A bench that died leaves no baseline behind for long.
-const DWORD kLifetimeMs = 30 * 60 * 1000;
+const DWORD LIFETIME_MS = 30 * 60 * 1000;
 
 HWND s_hPhone = nullptr;
 HANDLE s_hLost = nullptr;
@@ -69,16 +69,16 @@ int main(int argc, char**)
     std::fflush(stdout);
     DWORD start = ::GetTickCount();
     while (QV_DeviceIoControl(QV_CODE_OPEN, OnHandsetEvent, nullptr, 0, 0, 0) == 0) {
-        if (::GetTickCount() - start > kOpenTimeoutMs) {
+        if (::GetTickCount() - start > OPEN_TIMEOUT_MS) {
             std::fputs("bench-direct: the handset did not open\n", stderr);
             return 1;
         }
-        ::Sleep(kOpenRetryMs);
+        ::Sleep(OPEN_RETRY_MS);
     }
     std::puts("open");
     std::fflush(stdout);
 
-    ::WaitForSingleObject(s_hLost, kLifetimeMs);
+    ::WaitForSingleObject(s_hLost, LIFETIME_MS);
     QV_DeviceIoControl(QV_CODE_CLOSE, nullptr, nullptr, 0, 0, 0);
     std::puts("closed");
     return 0;

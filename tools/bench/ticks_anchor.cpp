@@ -16,9 +16,9 @@ const char ANCHOR_CAPTION[] = "bench-bare";
 const UINT_PTR TIMER_FIRST = 1;
 const UINT_PTR TIMER_SECOND = 2;
 
-LRESULT CALLBACK AnchorProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    switch (msg) {
+    switch (uMsg) {
     case WM_TIMER:
 #ifdef FIND_SOFTPHONE
         if (wParam == TIMER_SECOND)
@@ -33,7 +33,7 @@ LRESULT CALLBACK AnchorProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
         ::PostQuitMessage(0);
         return 0;
     default:
-        return ::DefWindowProcA(hWnd, msg, wParam, lParam);
+        return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
     }
 }
 
@@ -42,7 +42,7 @@ LRESULT CALLBACK AnchorProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     WNDCLASSA wc = {};
-    wc.lpfnWndProc = AnchorProc;
+    wc.lpfnWndProc = WindowProc;
     wc.hInstance = hInstance;
     wc.lpszClassName = ANCHOR_CLASS;
     if (!::RegisterClassA(&wc))

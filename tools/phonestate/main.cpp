@@ -28,9 +28,9 @@ int HexDigit(char c)
 }
 
 // Strict: an optional '-', then decimal digits or 0x and hex digits, nothing else.
-bool ParseState(const char* psz, DWORD* pState)
+BOOL ParseState(const char* psz, DWORD* pState)
 {
-    bool bNegative = *psz == '-';
+    BOOL bNegative = *psz == '-';
     if (bNegative)
         ++psz;
     unsigned base = 10;
@@ -39,20 +39,20 @@ bool ParseState(const char* psz, DWORD* pState)
         psz += 2;
     }
     if (*psz == '\0')
-        return false;
+        return FALSE;
     unsigned long long magnitude = 0;
     for (; *psz != '\0'; ++psz) {
         int digit = HexDigit(*psz);
         if (digit < 0 || static_cast<unsigned>(digit) >= base)
-            return false;
+            return FALSE;
         magnitude = magnitude * base + static_cast<unsigned>(digit);
         if (magnitude > 0xFFFFFFFFull)
-            return false;
+            return FALSE;
     }
     if (bNegative && magnitude > 0x80000000ull)
-        return false;
+        return FALSE;
     *pState = static_cast<DWORD>(bNegative ? 0x100000000ull - magnitude : magnitude);
-    return true;
+    return TRUE;
 }
 
 int Usage(const char* pszProblem)
