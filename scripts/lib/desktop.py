@@ -21,7 +21,7 @@ import time
 
 from scripts.lib import screen
 from scripts.lib.screen import NO_ICON
-from scripts.lib.session import WineSession
+from scripts.lib.session import WineSession, wine_loader
 
 # What the test session's crash debugger says when it ends a crashed program.
 CRASHED = "CRASHED: process"
@@ -50,7 +50,8 @@ class WineDesktop:
     def __init__(self, bin_dirs, artifacts_dir, prefix=None, device=False, device_log=None,
                  desktop_size="1024x768"):
         # Programs are looked for in each folder in turn (a program's own and a
-        # simulator's, say); others (reg, explorer...) are Wine's.
+        # simulator's, say); others (reg, msiexec...) are Wine's, started with
+        # the loader of the bitness meant (bits).
         self.bin_dirs = [os.path.abspath(d) for d in ([bin_dirs] if isinstance(bin_dirs, str) else bin_dirs)]
         self.artifacts = os.path.abspath(artifacts_dir)
         self.session = WineSession(prefix, desktop_size)
@@ -105,13 +106,26 @@ class WineDesktop:
                 return path
         return name
 
-    def start(self, name, *args, wine_debug=None):
+    def command(self, name, bits=None):
+        """How to start a program: ours by its file, whose header tells Wine its
+        bitness; Wine's own by the loader of the bitness meant, as `wine` may
+        start either (with wine32 installed, `wine reg` is the 32-bit reg)."""
+        path = self.exe(name)
+        if bits:
+            return [wine_loader(bits), path]
+        if path == name:
+            raise ValueError(f"{name} is not in {', '.join(self.bin_dirs)}: "
+                             "a program of Wine's own starts with bits=32 or 64")
+        return ["wine", path]
+
+    def start(self, name, *args, wine_debug=None, bits=None):
         """Starts a Windows program that keeps running; its output, with Wine's
         messages of the channels in wine_debug, goes to a log (output())."""
+        command = self.command(name, bits)
         log = open(os.path.join(self.artifacts, f"{name}.{len(self.processes)}.log"), "w")
         env = dict(self.env, WINEDEBUG=wine_debug) if wine_debug else self.env
         # Wine's own helpers inherit our descriptors: never give them a pipe.
-        proc = subprocess.Popen(["wine", self.exe(name), *args], stdin=subprocess.DEVNULL,
+        proc = subprocess.Popen([*command, *args], stdin=subprocess.DEVNULL,
                                 stdout=log, stderr=subprocess.STDOUT, env=env)
         self.processes.append((proc, log))
         return proc
@@ -123,16 +137,21 @@ class WineDesktop:
         with open(log.name, errors="replace") as f:
             return f.read()
 
-    def run(self, name, *args, timeout=30, env=None):
+    def run(self, name, *args, timeout=30, env=None, bits=None):
         """Runs a Windows program, ours or Wine's, to its end: (exit code, output)."""
+        command = self.command(name, bits)
         with tempfile.TemporaryFile() as out:
-            rc = subprocess.run(["wine", self.exe(name), *args], stdin=subprocess.DEVNULL, stdout=out,
+            rc = subprocess.run([*command, *args], stdin=subprocess.DEVNULL, stdout=out,
                                 stderr=subprocess.STDOUT, timeout=timeout, env=env or self.env).returncode
             out.seek(0)
             text = out.read().decode(errors="replace").replace("\r\n", "\n")
         if CRASHED in text:
             raise AssertionError(f"{name} {' '.join(args)} crashed: {text}")
         return rc, text
+
+    def reg(self, view, *args):
+        """reg.exe on the registry's 32- or 64-bit view: (exit code, output)."""
+        return self.run("reg", *args, f"/reg:{view}", bits=64)
 
     def start_softphone(self, *args):
         """Starts a stand-in softphone logging to a file of its own: (process, log)."""

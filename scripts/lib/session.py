@@ -3,11 +3,23 @@ every process joins and one wineserver kept alive. Made by wine-session.sh,
 the one recipe scripts/test also uses; here it is made, or joined, from
 Python and ended with the object."""
 
+import functools
 import os
 import signal
 import subprocess
 
 LIB = os.path.dirname(os.path.abspath(__file__))
+
+
+@functools.cache
+def wine_loader(bits):
+    """The Wine loader of bits-bit programs, found by wine-loader: Wine's own
+    programs (reg, msiexec, cmd...) start with it, never with `wine`."""
+    found = subprocess.run([os.path.join(LIB, "wine-loader"), str(bits)], stdin=subprocess.DEVNULL,
+                           capture_output=True, text=True)
+    if found.returncode != 0:
+        raise RuntimeError(found.stderr.strip())
+    return found.stdout.strip()
 
 # Printed by the shell after the session is up: the variables it exported,
 # then the Xvfb it started, if any.

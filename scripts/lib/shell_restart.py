@@ -8,6 +8,7 @@ import sys
 
 from scripts.lib.desktop import WineDesktop, wait_for
 from scripts.lib.screen import NO_SOFTPHONE
+from scripts.lib.session import wine_loader
 
 
 def main(bin_dir, artifacts, desktop_size):
@@ -29,7 +30,7 @@ def main(bin_dir, artifacts, desktop_size):
         log_path = os.path.join(artifacts, "explorer-again.log")
         with open(log_path, "w") as log:
             env = dict(desk.env, WINEDEBUG="err+all,+explorer")
-            shell = subprocess.Popen(["wine", "explorer.exe", f"/desktop=Default,{desktop_size}"],
+            shell = subprocess.Popen([wine_loader(64), "explorer.exe", f"/desktop=Default,{desktop_size}"],
                                      stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, env=env)
             # Wine's shell never broadcasts "TaskbarCreated", so even a shell
             # that came back would show no icon; a shell that ended ends the wait.

@@ -3,8 +3,13 @@
 # and one wineserver kept alive so that process starts are cheap.
 # WINE_SESSION_CRASH_DEBUGGER, when set, is the program run for a crash.
 
+WINE_SESSION_LIB=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
 wine_session_start() { # PREFIX_DIR [DESKTOP_SIZE]
     local prefix=$1 size=${2:-1024x768}
+    # Wine's own programs run by the 64-bit loader, whatever `wine` is.
+    local wine64
+    wine64=$("$WINE_SESSION_LIB/wine-loader" 64) || return 1
     export WINEPREFIX=$prefix
     export WINEARCH=win64
     export WINEDEBUG=-all
@@ -24,7 +29,7 @@ wine_session_start() { # PREFIX_DIR [DESKTOP_SIZE]
     fi
     rm -rf "$prefix"
     mkdir -p "$(dirname "$prefix")"
-    wineboot -i >/dev/null 2>&1 </dev/null
+    "$wine64" wineboot -i >/dev/null 2>&1 </dev/null
     wineserver -w
     local reg
     reg=$(mktemp --suffix=.reg)
@@ -43,7 +48,7 @@ REG
     if [ -n "${WINE_SESSION_CRASH_DEBUGGER:-}" ]; then
         # Wine starts it for an unhandled exception on any thread; it ends the
         # process with a failing code where winedbg may leave 0. A 32-bit
-        # process reads its own view of the key, Wow6432Node.
+        # process reads the key's 32-bit view: the file goes to both.
         # Its Windows path through drive Z:, each separator doubled for the
         # .reg file (no winepath here: a failed one would end the caller).
         local debugger=Z:${WINE_SESSION_CRASH_DEBUGGER//\//\\\\}
@@ -52,14 +57,13 @@ REG
 [HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]
 "Debugger"="\\"$debugger\\" %ld %ld"
 "Auto"="1"
-
-[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]
-"Debugger"="\\"$debugger\\" %ld %ld"
-"Auto"="1"
 REG
     fi
-    wine regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1 ||
-        { echo "wine-session: the settings could not be written to $prefix" >&2; return 1; }
+    local view
+    for view in 64 32; do
+        "$wine64" reg import "Z:${reg//\//\\}" "/reg:$view" >/dev/null 2>&1 </dev/null ||
+            { echo "wine-session: the settings could not be written to $prefix (/reg:$view)" >&2; return 1; }
+    done
     rm -f "$reg"
     wineserver -w
     # A persistent server for the whole run; it goes with wine_session_stop.

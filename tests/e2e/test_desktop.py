@@ -6,7 +6,6 @@ opened and chosen from by real clicks."""
 import os
 import re
 import shutil
-import subprocess
 import time
 import unittest
 
@@ -35,11 +34,12 @@ class Program(unittest.TestCase):
         # called, on this channel.
         self.program = self.desk.start("Tandivorex.exe", wine_debug="-all,fixme+msg")
 
+    # The Run key is one for both registry views: the 64-bit one serves either build.
     def forget_run_value(self):
-        self.desk.run("reg", "delete", HKCU_RUN, "/v", "Tandivorex", "/f")
+        self.desk.reg(64, "delete", HKCU_RUN, "/v", "Tandivorex", "/f")
 
     def run_value(self):
-        rc, out = self.desk.run("reg", "query", HKCU_RUN, "/v", "Tandivorex")
+        rc, out = self.desk.reg(64, "query", HKCU_RUN, "/v", "Tandivorex")
         return out.split("REG_SZ", 1)[1].strip() if rc == 0 and "REG_SZ" in out else None
 
     def test_each_status_has_its_picture_and_a_dialled_number_reaches_the_softphone(self):
@@ -106,8 +106,7 @@ class Program(unittest.TestCase):
         self.desk.click(menu.before.width // 4, menu.before.height // 4)
         self.assertTrue(self.desk.menu_closed(menu), "a click elsewhere left the menu open")
 
-        path = subprocess.run(["winepath", "-w", self.desk.exe("Tandivorex.exe")], capture_output=True,
-                              text=True, stdin=subprocess.DEVNULL, env=self.desk.env).stdout.strip()
+        path = self.desk.run("winepath", "-w", self.desk.exe("Tandivorex.exe"), bits=64)[1].strip()
         self.desk.choose(self.desk.open_tray_menu(), "AutoRun")
         self.assertTrue(wait_for(self.run_value, 5), "no Run value after AutoRun was chosen")
         self.assertEqual(f'"{path}"', self.run_value())

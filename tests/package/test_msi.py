@@ -19,12 +19,16 @@ import zipfile
 
 from scripts.lib.desktop import WineDesktop, wait_for
 from scripts.lib.screen import CONNECTED, NO_HANDSET, NO_ICON, NO_SOFTPHONE
+from scripts.lib.session import wine_loader
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 DIST = os.environ["TANDIVOREX_DIST"]
 BIN = os.environ["TANDIVOREX_BIN"]
 ARTIFACTS = os.environ["TANDIVOREX_ARTIFACTS"]
 TAG = {"win32": "win32", "win64": "win64-test-only"}[os.environ["TANDIVOREX_BUILD"]]
+# The build's bitness: its MSI's msiexec, and the registry view its package
+# writes the uninstall entry to.
+BITS = {"win32": 32, "win64": 64}[os.environ["TANDIVOREX_BUILD"]]
 RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
 APPROVED_KEY = r"Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
 UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall"
@@ -93,27 +97,35 @@ class InstallSession(unittest.TestCase):
         # Before the desktop ends: an uninstall ends the copy an upgrade started.
         for msi in (cls.msi, cls.old_msi):
             cls.msiexec("/x", msi)
-        cls.desk.run("reg", "delete", "HKCU\\" + RUN_KEY, "/v", "Tandivorex", "/f")
-        cls.desk.run("reg", "delete", "HKCU\\" + APPROVED_KEY, "/v", "Tandivorex", "/f")
+        cls.desk.reg(BITS, "delete", "HKCU\\" + RUN_KEY, "/v", "Tandivorex", "/f")
+        cls.desk.reg(BITS, "delete", "HKCU\\" + APPROVED_KEY, "/v", "Tandivorex", "/f")
 
     # Helpers ---------------------------------------------------------------
 
     @staticmethod
-    def windows_path(variable):
-        return subprocess.run(["wine", "cmd", "/c", "echo", variable], stdin=subprocess.DEVNULL,
-                              capture_output=True, text=True).stdout.strip()
+    def wine_output(*command):
+        """What a program of Wine's own prints. Never through a pipe: the first
+        process of a session starts Wine's services, which would keep it open."""
+        with tempfile.TemporaryFile() as out:
+            subprocess.run([wine_loader(64), *command], check=True, stdin=subprocess.DEVNULL, stdout=out,
+                           timeout=30)
+            out.seek(0)
+            return out.read().decode(errors="replace").strip()
 
-    @staticmethod
-    def unix_path(path):
-        return subprocess.run(["winepath", "-u", path], check=True, capture_output=True,
-                              text=True).stdout.strip()
+    @classmethod
+    def windows_path(cls, variable):
+        return cls.wine_output("cmd", "/c", "echo", variable)
+
+    @classmethod
+    def unix_path(cls, path):
+        return cls.wine_output("winepath", "-u", path)
 
     @classmethod
     def msiexec(cls, option, msi, *properties):
         """Silent, with a verbose log; the exit code as Linux keeps it (its low byte)."""
         log = os.path.join(ARTIFACTS, f"msiexec-{len(os.listdir(ARTIFACTS))}.log")
         return cls.desk.run("msiexec", option, "Z:" + msi.replace("/", "\\"), *properties, "/qn",
-                             "/l*v", "Z:" + log.replace("/", "\\"), timeout=60)[0]
+                             "/l*v", "Z:" + log.replace("/", "\\"), timeout=60, bits=BITS)[0]
 
     def value(self, key, name):
         """(type, data as bytes) of a value under HKCU, or None."""
@@ -124,7 +136,7 @@ class InstallSession(unittest.TestCase):
         return int(kind), bytes.fromhex(data)
 
     def set_value(self, key, name, kind, data):
-        self.assertEqual(0, self.desk.run("reg", "add", "HKCU\\" + key, "/v", name, "/t", kind, "/d", data, "/f")[0])
+        self.assertEqual(0, self.desk.reg(BITS, "add", "HKCU\\" + key, "/v", name, "/t", kind, "/d", data, "/f")[0])
 
     def uninstall_entries(self):
         """Our product codes among the uninstall keys: Wine writes a per-user
@@ -132,7 +144,7 @@ class InstallSession(unittest.TestCase):
         codes = {}
         for root in ("HKCU", "HKLM"):
             for code in (self.product, self.old_product):
-                rc, out = self.desk.run("reg", "query", f"{root}\\{UNINSTALL_KEY}\\{code}")
+                rc, out = self.desk.reg(BITS, "query", f"{root}\\{UNINSTALL_KEY}\\{code}")
                 if rc == 0:
                     codes[code] = dict(line.split(None, 2)[::2] for line in out.splitlines()
                                        if "REG_" in line and len(line.split(None, 2)) == 3)
