@@ -18,6 +18,7 @@ import unittest
 import zipfile
 
 from scripts.lib.desktop import WineDesktop, wait_for
+from scripts.lib.outside import define
 from scripts.lib.screen import CONNECTED, NO_HANDSET, NO_ICON, NO_SOFTPHONE
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -25,8 +26,8 @@ DIST = os.environ["TANDIVOREX_DIST"]
 BIN = os.environ["TANDIVOREX_BIN"]
 ARTIFACTS = os.environ["TANDIVOREX_ARTIFACTS"]
 TAG = {"win32": "win32", "win64": "win64-test-only"}[os.environ["TANDIVOREX_BUILD"]]
-RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
-APPROVED_KEY = r"Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
+RUN_KEY = define("RUN_KEY")
+APPROVED_KEY = define("STARTUP_APPROVED_KEY")
 UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SWITCHED_OFF = "030000000000000000000000"  # as Task Manager leaves it
 FILES = ["LICENSE.txt", "README.txt", "Tandivorex.exe", "phonestate.exe"]
