@@ -8,6 +8,12 @@
 // phone states, finds it; the program publishes no handle of its own.
 #define HOST_WINDOW_CAPTION "*Tandivorex"
 
+// Where Windows looks for programs to start at logon, and where Task Manager
+// and Settings switch such an entry off without deleting it, both under
+// HKEY_CURRENT_USER. The installer and the tests take them from here too.
+#define RUN_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+#define STARTUP_APPROVED_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run"
+
 // The host's private messages, each with WPARAM and LPARAM:
 // the tray icon's notifications (icon id, mouse message);
 const UINT WM_TRAY_NOTIFY = WM_USER + 100;

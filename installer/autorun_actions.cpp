@@ -51,11 +51,13 @@ extern "C" UINT __stdcall WriteAutoRun(MSIHANDLE hInstall)
     return ERROR_SUCCESS;
 }
 
-// Immediate, in an upgrade, before the older release is removed: whether its
-// user had auto-start on, and Task Manager's marker of it, in hex ("-" for
-// none), as TandivorexKeepAutoRun. Windows tells the older release's
-// uninstall that it is part of an upgrade (UPGRADINGPRODUCTCODE), and it
-// then keeps the value; Wine's msiexec does not, and the value would go.
+// Immediate, before an upgrade removes the older release or an uninstall
+// removes this one: whether the user had auto-start on, and Task Manager's
+// marker of it, in hex ("-" for none), as TandivorexKeepAutoRun. Windows tells
+// the older release's uninstall that it is part of an upgrade
+// (UPGRADINGPRODUCTCODE), and it then keeps the value; Wine's msiexec does
+// not, and the value would go. An uninstall that fails after RemoveAutoRun
+// puts the value back from it, by RestoreAutoRun as its rollback.
 extern "C" UINT __stdcall RememberAutoRun(MSIHANDLE hInstall)
 {
     CMsiProperty installDir(hInstall, L"INSTALLDIR");
@@ -65,12 +67,13 @@ extern "C" UINT __stdcall RememberAutoRun(MSIHANDLE hInstall)
     WCHAR kept[MARKER_TEXT_CCH];
     ReadStartupMarker(kept);
     ::MsiSetPropertyW(hInstall, L"TandivorexKeepAutoRun", kept);
-    Log(hInstall, L"RememberAutoRun", L"auto-start was on; kept through the upgrade");
+    Log(hInstall, L"RememberAutoRun", L"auto-start is on, marker ", kept);
     return ERROR_SUCCESS;
 }
 
-// Deferred, after the upgrade's files are in: what RememberAutoRun found, put
-// back where the older release's uninstall took it. Data: "PATH|MARKER".
+// Deferred, after the upgrade's files are in, and as the uninstall's rollback
+// of RemoveAutoRun: what RememberAutoRun found, put back where it was taken.
+// Data: "PATH|MARKER".
 extern "C" UINT __stdcall RestoreAutoRun(MSIHANDLE hInstall)
 {
     CMsiProperty data(hInstall, L"CustomActionData");

@@ -21,7 +21,7 @@ int HexDigit(WCHAR ch)
 
 BOOL RunValuePointsAt(LPCWSTR pszExe)
 {
-    CRegistryKey run(HKEY_CURRENT_USER, RUN_KEY);
+    CRegistryKey run(HKEY_CURRENT_USER, RUN_KEY, CRegistryKey::READ_ONLY);
     // Room for our 260 characters and a NUL: a longer value is not ours.
     WCHAR data[MAX_PATH + 1] = {};
     DWORD cb = sizeof data - sizeof(WCHAR);
@@ -44,7 +44,7 @@ BOOL RunValuePointsAt(LPCWSTR pszExe)
 
 void ReadStartupMarker(WCHAR (&szText)[MARKER_TEXT_CCH])
 {
-    CRegistryKey approved(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY);
+    CRegistryKey approved(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, CRegistryKey::READ_ONLY);
     BYTE marker[(MARKER_TEXT_CCH - 1) / 2] = {};
     DWORD type = REG_NONE;
     DWORD cb = sizeof marker;
@@ -74,10 +74,6 @@ void WriteStartupMarker(LPCWSTR pszText)
     }
     if (cb == 0)
         return;
-    HKEY hApproved = nullptr;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hApproved,
-                          nullptr) == ERROR_SUCCESS) {
-        ::RegSetValueExA(hApproved, AUTORUN_VALUE, 0, REG_BINARY, bytes, cb);
-        ::RegCloseKey(hApproved);
-    }
+    CRegistryKey approved(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, CRegistryKey::CREATE);
+    approved.WriteValue(AUTORUN_VALUE, REG_BINARY, bytes, cb);
 }

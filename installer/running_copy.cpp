@@ -41,13 +41,25 @@ extern "C" UINT __stdcall EndRunningCopy(MSIHANDLE hInstall)
         return ERROR_SUCCESS;
     }
     Log(hInstall, ACTION, L"asking the running copy to exit");
-    ::PostMessageW(hWnd, WM_COMMAND, ID_TRAY_EXIT, 0);
+    if (!::PostMessageW(hWnd, WM_COMMAND, ID_TRAY_EXIT, 0)) {
+        // An elevated copy takes no message from us (UIPI refuses it with
+        // access denied), and ending it by force would leave the handset
+        // open. Nothing to wait for: InstallValidate finds its files in use
+        // and Windows Installer deals with them as with any locked file,
+        // through Restart Manager's prompt where the install shows one, or
+        // by replacing them at the next restart (3010) where it is silent.
+        WCHAR error[16];
+        ::wsprintfW(error, L"%lu", ::GetLastError());
+        Log(hInstall, ACTION, L"the running copy cannot be asked to exit, error ", error,
+            L"; its files are left to the files-in-use check");
+        ::CloseHandle(hProcess);
+        return ERROR_SUCCESS;
+    }
     if (::WaitForSingleObject(hProcess, EXIT_WAIT_MS) == WAIT_OBJECT_0) {
         ::MsiSetPropertyW(hInstall, L"TandivorexEnded", L"1");
         Log(hInstall, ACTION, L"the running copy has exited");
     } else {
-        // Windows Installer then finds the file in use and replaces it at the
-        // next restart, as it does for any locked file.
+        // Windows Installer then finds the file in use, as above.
         Log(hInstall, ACTION, L"the running copy did not exit in time");
     }
     ::CloseHandle(hProcess);

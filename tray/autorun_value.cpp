@@ -2,10 +2,8 @@
 
 #include <strsafe.h>
 
-const char RUN_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char AUTORUN_VALUE[] = "Tandivorex";
 const WCHAR AUTORUN_VALUE_W[] = L"Tandivorex";
-const char STARTUP_APPROVED_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 
 BOOL MakeAutoRunCommand(LPCWSTR pszPath, WCHAR (&szCommand)[MAX_PATH])
 {

@@ -3,14 +3,12 @@
 // just what choosing AutoRun in the menu leaves.
 #pragma once
 
-#include <windows.h>
+#include "app/outside_interface.h"
 
-extern const char RUN_KEY[];
+// The value under RUN_KEY; under STARTUP_APPROVED_KEY, a binary value of the
+// same name whose first byte has its lowest bit set switches it off.
 extern const char AUTORUN_VALUE[];
 extern const WCHAR AUTORUN_VALUE_W[];
-// Where Task Manager and Settings switch a Run entry off without deleting it:
-// a binary value of the same name whose first byte has its lowest bit set.
-extern const char STARTUP_APPROVED_KEY[];
 
 // The Run value's data for the program at pszPath: the path in quotes, its
 // NUL, then zeros to MAX_PATH characters. FALSE, and nothing to store, when

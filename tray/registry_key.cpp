@@ -1,14 +1,7 @@
 #include "registry_key.h"
 
-namespace {
-
-// Read, write and delete values; the key itself is never created.
-const REGSAM KEY_ACCESS = KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
-
-} // namespace
-
-CRegistryKey::CRegistryKey(HKEY hRoot, LPCSTR pszSubKey)
-    : m_hKey(Open(hRoot, pszSubKey))
+CRegistryKey::CRegistryKey(HKEY hRoot, LPCSTR pszSubKey, Access access)
+    : m_hKey(Open(hRoot, pszSubKey, access))
 {
 }
 
@@ -17,14 +10,18 @@ CRegistryKey::~CRegistryKey()
     ::RegCloseKey(m_hKey);
 }
 
-HKEY CRegistryKey::Open(HKEY hRoot, LPCSTR pszSubKey)
+HKEY CRegistryKey::Open(HKEY hRoot, LPCSTR pszSubKey, Access access)
 {
     if (hRoot == nullptr)
         return nullptr;
+    // Only what is asked for: a key the user may read but not write (a
+    // policy's, or one locked by an administrator) still opens for reading.
+    const REGSAM sam = access == READ_ONLY ? KEY_READ : KEY_READ | KEY_SET_VALUE;
     HKEY hKey = nullptr;
-    if (::RegOpenKeyExA(hRoot, pszSubKey, 0, KEY_ACCESS, &hKey) != ERROR_SUCCESS)
-        return nullptr;
-    return hKey;
+    LONG rc = access == CREATE
+                  ? ::RegCreateKeyExA(hRoot, pszSubKey, 0, nullptr, 0, sam, nullptr, &hKey, nullptr)
+                  : ::RegOpenKeyExA(hRoot, pszSubKey, 0, sam, &hKey);
+    return rc == ERROR_SUCCESS ? hKey : nullptr;
 }
 
 int CRegistryKey::ReadValue(LPCSTR pszName, LPDWORD pdwType, LPBYTE pData, DWORD cbData)

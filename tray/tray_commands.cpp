@@ -11,7 +11,7 @@ namespace {
 
 BOOL IsStartupDisabled()
 {
-    CRegistryKey key(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY);
+    CRegistryKey key(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, CRegistryKey::READ_ONLY);
     BYTE approval[12] = {};
     DWORD dwType = REG_NONE;
     return key.ReadValue(AUTORUN_VALUE, &dwType, approval, sizeof approval) && dwType == REG_BINARY &&
@@ -22,7 +22,7 @@ BOOL IsStartupDisabled()
 
 void CTandivorexDlg::LoadAutoRun()
 {
-    CRegistryKey key(HKEY_CURRENT_USER, RUN_KEY);
+    CRegistryKey key(HKEY_CURRENT_USER, RUN_KEY, CRegistryKey::READ_ONLY);
     // Any value that starts with a nonzero byte means on, whatever its type or
     // length. A value longer than our path buffer is read whole, so that it
     // is judged by its real first byte and never read past a buffer.
@@ -70,23 +70,25 @@ void CTandivorexDlg::OnTrayAbout()
 
 void CTandivorexDlg::OnTrayAutoRun()
 {
-    CRegistryKey key(HKEY_CURRENT_USER, RUN_KEY);
-    BOOL bWasOn = m_bAutoRun;
-    m_bAutoRun = !bWasOn;
-    if (!bWasOn) {
-        ::CheckMenuItem(m_hMenu, ID_TRAY_AUTORUN, MF_CHECKED);
+    // A fresh profile may have no Run key yet.
+    CRegistryKey key(HKEY_CURRENT_USER, RUN_KEY, CRegistryKey::CREATE);
+    if (!m_bAutoRun) {
         // A path that does not fit whole is not stored at all.
         WCHAR szCommand[MAX_PATH];
-        if (MakeAutoRunCommand(m_szModulePath, szCommand))
-            key.WriteValueW(AUTORUN_VALUE_W, REG_SZ, reinterpret_cast<const BYTE*>(szCommand), sizeof szCommand);
-        // The user has just asked for it: a switch-off left by Task Manager
-        // or Settings would keep Windows from starting us all the same.
-        CRegistryKey approved(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY);
-        approved.DeleteValue(AUTORUN_VALUE);
+        if (MakeAutoRunCommand(m_szModulePath, szCommand) &&
+            key.WriteValueW(AUTORUN_VALUE_W, REG_SZ, reinterpret_cast<const BYTE*>(szCommand), sizeof szCommand)) {
+            // The user has just asked for it: a switch-off left by Task
+            // Manager or Settings would keep Windows from starting us all the
+            // same.
+            CRegistryKey approved(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY);
+            approved.DeleteValue(AUTORUN_VALUE);
+        }
     } else {
-        ::CheckMenuItem(m_hMenu, ID_TRAY_AUTORUN, MF_UNCHECKED);
         key.DeleteValue(AUTORUN_VALUE);
     }
+    // The mark shows what Windows will do at logon, not what was asked: a
+    // write the registry refused leaves it as it was.
+    LoadAutoRun();
 }
 
 void CTandivorexDlg::OnTrayExit()

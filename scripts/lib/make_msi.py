@@ -20,6 +20,7 @@ import sys
 import tempfile
 import time
 import uuid
+import xml.etree.ElementTree as ET
 
 from make_zip import for_windows
 
@@ -28,6 +29,11 @@ WXS = os.path.join(ROOT, "installer", "tandivorex.wxs")
 # The wxs's UpgradeCode: the one identity every release shares.
 UPGRADE_CODE = uuid.UUID("D6AB68AC-3DDB-4B39-8AF3-FCFF5F67CFE1")
 MANUFACTURER = "The Tandivorex developers"
+# The CustomAction table's scheduling bits, by the wxs's Execute attribute
+# (msidbCustomActionType*): wixl 0.101 knows only "deferred".
+EXECUTE_BITS = {"immediate": 0, "firstSequence": 0x100, "oncePerProcess": 0x200, "secondSequence": 0x300,
+                "deferred": 0x400, "rollback": 0x500, "commit": 0x600}
+NO_IMPERSONATE = 0x800
 
 
 def run(*command, cwd=None):
@@ -59,6 +65,29 @@ def stage(folder, bin_dir, readme):
         os.utime(os.path.join(folder, name), (stamp, stamp))
         digest.update(name.encode() + b"\0" + hashlib.sha256(data).digest())
     return digest.hexdigest()
+
+
+def custom_action_types(msi, folder):
+    """The CustomAction table's types as the wxs asks for them. wixl drops
+    every Execute but "deferred" (a rollback action would run at once) and
+    sets NoImpersonate on every action not marked Impersonate="yes"; Windows
+    Installer reads that bit for deferred, rollback and commit actions only."""
+    wix = "{http://schemas.microsoft.com/wix/2006/wi}"
+    asked = {}
+    for action in ET.parse(WXS).iter(wix + "CustomAction"):
+        execute = EXECUTE_BITS[action.get("Execute", "immediate")]
+        in_script = execute & 0x400 != 0
+        asked[action.get("Id")] = execute | (NO_IMPERSONATE if in_script and action.get("Impersonate") == "no" else 0)
+    rows = run("msiinfo", "export", msi, "CustomAction").split("\n")
+    for i, row in enumerate(rows[3:], 3):
+        fields = row.split("\t")
+        if len(fields) > 1:
+            # The low byte is the kind of action and how its return is taken.
+            fields[1] = str(int(fields[1]) & 0xFF | asked[fields[0]])
+            rows[i] = "\t".join(fields)
+    with open(os.path.join(folder, "CustomAction.idt"), "w", newline="") as f:
+        f.write("\n".join(rows))
+    return os.path.join(folder, "CustomAction.idt")
 
 
 def main():
@@ -98,6 +127,7 @@ def main():
         with open(os.path.join(folder, "Upgrade.idt"), "w", newline="") as f:
             f.write("\n".join(table))
         run(*clock, "msibuild", msi, "-i", os.path.join(folder, "Upgrade.idt"))
+        run(*clock, "msibuild", msi, "-i", custom_action_types(msi, folder))
         template = ("Intel" if args.arch == "x86" else "x64") + ";1033"
         run(*clock, "msibuild", msi, "-s", "Tandivorex", MANUFACTURER, template,
             "{" + str(package).upper() + "}")

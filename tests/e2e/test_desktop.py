@@ -10,6 +10,7 @@ import time
 import unittest
 
 from scripts.lib.desktop import WineDesktop, wait_for
+from scripts.lib.outside import define
 from scripts.lib.screen import CONNECTED, DARK_GREEN, NO_HANDSET, NO_ICON, NO_SOFTPHONE
 
 BIN = os.environ["TANDIVOREX_BIN"]
@@ -19,7 +20,7 @@ CLOSE = 0xFFFF
 KEY_LPARAM = 0x0001C001
 VK_RETURN = 0x0D
 WM_PHONE_STATE = 0x0466
-HKCU_RUN = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+HKCU_RUN = "HKCU\\" + define("RUN_KEY")
 AUTORUN = 1
 
 

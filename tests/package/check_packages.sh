@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks the win32 release packages as a Windows user gets them: each zip
 # holds its files and nothing else; the MSI has the version record's version
-# and installs the program's four files and nothing else; and every exe and
+# and installs the program's four files and nothing else, with custom actions
+# of the types its source asks for and per-user authoring that Windows'
+# validation accepts (check_msi_tables.py); and every exe and
 # DLL, the MSI's custom actions included (Windows Installer runs them in a
 # process of their own bitness), is a 32-bit PE importing only system DLLs
 # (and QVUSBTEL.dll, for the program): no compiler runtime to ship.
@@ -47,6 +49,7 @@ check_msi() { # MSI FILE...
     [ "$(find "$unpacked/files" -type f -printf '%f\n' | sort)" = "$files" ] ||
         fail "$1 installs" $(find "$unpacked/files" -type f -printf '%f ') "instead of" $files
     check_binaries "$1"
+    python3 "$(dirname "$0")/check_msi_tables.py" "$msi" || failures=$((failures + 1))
 }
 
 check_zip "$name-win32.zip" Tandivorex.exe phonestate.exe README.txt LICENSE.txt

@@ -18,6 +18,7 @@ import unittest
 import zipfile
 
 from scripts.lib.desktop import WineDesktop, wait_for
+from scripts.lib.outside import define
 from scripts.lib.screen import CONNECTED, NO_HANDSET, NO_ICON, NO_SOFTPHONE
 from scripts.lib.session import wine_loader
 
@@ -29,8 +30,8 @@ TAG = {"win32": "win32", "win64": "win64-test-only"}[os.environ["TANDIVOREX_BUIL
 # The build's bitness: its MSI's msiexec, and the registry view its package
 # writes the uninstall entry to.
 BITS = {"win32": 32, "win64": 64}[os.environ["TANDIVOREX_BUILD"]]
-RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
-APPROVED_KEY = r"Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
+RUN_KEY = define("RUN_KEY")
+APPROVED_KEY = define("STARTUP_APPROVED_KEY")
 UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SWITCHED_OFF = "030000000000000000000000"  # as Task Manager leaves it
 FILES = ["LICENSE.txt", "README.txt", "Tandivorex.exe", "phonestate.exe"]
@@ -40,6 +41,21 @@ def msi_property(msi, name):
     table = subprocess.run(["msiinfo", "export", msi, "Property"], check=True,
                            capture_output=True, text=True).stdout
     return dict(row.rstrip("\r").split("\t", 1) for row in table.splitlines()[3:])[name]
+
+
+def failing_uninstall(msi, out):
+    """A copy of the MSI whose uninstall fails just after RemoveAutoRun when
+    FAILAFTERREMOVE is set: a deferred action, WriteAutoRun given (as its
+    CustomActionData) a path too long for the Run value."""
+    shutil.copy(msi, out)
+    with tempfile.TemporaryDirectory() as folder:
+        for name, row in (("CustomAction", "FAILAFTERREMOVE\t1025\tMsiActions\tWriteAutoRun\t"),
+                          ("InstallExecuteSequence", 'FAILAFTERREMOVE\tFAILAFTERREMOVE AND REMOVE~="ALL"\t1512')):
+            table = subprocess.run(["msiinfo", "export", out, name], check=True, capture_output=True,
+                                   text=True).stdout
+            with open(os.path.join(folder, name + ".idt"), "w", newline="") as f:
+                f.write(table.rstrip("\r\n") + "\r\n" + row + "\r\n")
+            subprocess.run(["msibuild", out, "-i", os.path.join(folder, name + ".idt")], check=True)
 
 
 def older_version(version):
@@ -224,6 +240,19 @@ class InstallSession(unittest.TestCase):
         self.assertEqual(0, self.msiexec("/x", self.msi))
         self.assertFalse(os.path.exists(self.folder))
         self.assertEqual((1, (elsewhere + "\0").encode("utf-16-le")), self.value(RUN_KEY, "Tandivorex"))
+
+    def test_6_an_uninstall_that_fails_puts_autorun_back(self):
+        broken = os.path.join(self.top, "failing-uninstall.msi")
+        failing_uninstall(self.msi, broken)
+        self.assertEqual(0, self.msiexec("/i", broken, "AUTORUN=1"))
+        self.set_value(APPROVED_KEY, "Tandivorex", "REG_BINARY", SWITCHED_OFF)
+        too_long = "C:\\" + "d" * 300 + "\\Tandivorex.exe"
+        self.assertNotEqual(0, self.msiexec("/x", broken, "FAILAFTERREMOVE=" + too_long))
+        # RemoveAutoRun ran, then its rollback put back what it took.
+        self.assert_run_value_starts_the_installed_program()
+        self.assertEqual((3, bytes.fromhex(SWITCHED_OFF)), self.value(APPROVED_KEY, "Tandivorex"))
+        self.assertEqual(0, self.msiexec("/x", broken))
+        self.assertIsNone(self.value(RUN_KEY, "Tandivorex"))
 
 
 if __name__ == "__main__":

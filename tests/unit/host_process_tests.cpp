@@ -2,6 +2,7 @@
 // and run from a folder whose name the ANSI code page cannot spell.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600 // RegGetValue and friends, for reading from outside
+#include "app/outside_interface.h"
 #include "res/resource.h"
 #include "tests/support/child_process.h"
 #include "tests/support/known_values.h"
@@ -79,7 +80,6 @@ TEST(HostProcess, EitherGuardAloneKeepsASecondCopyOut)
 // page lacks: Windows would start nothing at logon.
 TEST(HostProcess, AutoRunStoresAPathTheCodePageCannotSpell)
 {
-    const char RUN_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
     // Cyrillic, Chinese and Devanagari: no ANSI code page has all three.
     WCHAR szTemp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, szTemp);
@@ -102,7 +102,7 @@ TEST(HostProcess, AutoRunStoresAPathTheCodePageCannotSpell)
     ::SendMessageA(hWnd, WM_COMMAND, ID_TRAY_AUTORUN, 0);
     WCHAR szValue[2 * MAX_PATH] = {};
     DWORD cb = sizeof szValue, dwType = 0;
-    EXPECT_EQ(ERROR_SUCCESS, ::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+    EXPECT_EQ(ERROR_SUCCESS, ::RegGetValueW(HKEY_CURRENT_USER, L"" RUN_KEY,
                                             L"Tandivorex", RRF_RT_ANY, &dwType, szValue, &cb));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), dwType);
     EXPECT_EQ(MAX_PATH * sizeof(WCHAR), cb) << "the value's 260-character form";

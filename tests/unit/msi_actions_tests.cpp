@@ -5,6 +5,7 @@
 // uninstall is in tests/package/test_msi.py.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600 // RegSetKeyValue and friends
+#include "app/outside_interface.h"
 #include "installer/product_version.h"
 #include "tests/support/child_process.h"
 
@@ -17,8 +18,8 @@
 
 namespace {
 
-const WCHAR RUN_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const WCHAR APPROVED_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+const WCHAR RUN_KEY_W[] = L"" RUN_KEY;
+const WCHAR APPROVED_KEY[] = L"" STARTUP_APPROVED_KEY;
 const WCHAR VALUE[] = L"Tandivorex";
 const WCHAR INSTALL_DIR[] = L"C:\\Users\\u\\AppData\\Local\\Programs\\Tandivorex\\";
 const std::wstring EXE = std::wstring(INSTALL_DIR) + L"Tandivorex.exe";
@@ -57,14 +58,14 @@ std::string MenuRunValue(const std::wstring& exe)
 
 void SetRunValue(DWORD type, const std::wstring& text)
 {
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_CURRENT_USER, RUN_KEY, VALUE, type, text.c_str(),
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_CURRENT_USER, RUN_KEY_W, VALUE, type, text.c_str(),
                                                static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR))));
 }
 
 // What the older release's uninstall takes away, and what a test leaves.
 void DeleteValues()
 {
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN_KEY, VALUE);
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN_KEY_W, VALUE);
     ::RegDeleteKeyValueW(HKEY_CURRENT_USER, APPROVED_KEY, VALUE);
 }
 
@@ -162,7 +163,7 @@ TEST_F(MsiActions, UninstallRemovesARunValueOnlyWhenItStartsJustThisProgram)
         SetRunValue(c.type, c.value);
         SetMarker();
         EXPECT_EQ(0u, Run("RemoveAutoRun", L"CustomActionData", c.exe));
-        EXPECT_EQ(c.ours, ReadValue(RUN_KEY).empty()) << c.value;
+        EXPECT_EQ(c.ours, ReadValue(RUN_KEY_W).empty()) << c.value;
         EXPECT_EQ(c.ours, ReadValue(APPROVED_KEY).empty()) << c.value;
     }
     EXPECT_NE(std::wstring::npos, g_log.find(L"RemoveAutoRun: no Run value starts " + TOO_LONG + L"; none removed\n"));
@@ -182,7 +183,7 @@ TEST_F(MsiActions, AnUpgradeCarriesAutoRunAndTheMarkerThroughTheOlderUninstall)
         EXPECT_EQ(marked ? L"03000000d01c2b9a6e47db01" : L"-", kept);
         DeleteValues();
         EXPECT_EQ(0u, Run("RestoreAutoRun", L"CustomActionData", EXE + L"|" + kept));
-        EXPECT_EQ(MenuRunValue(EXE), ReadValue(RUN_KEY));
+        EXPECT_EQ(MenuRunValue(EXE), ReadValue(RUN_KEY_W));
         EXPECT_EQ(marked ? "3:" + std::string(reinterpret_cast<const char*>(SWITCHED_OFF), 12) : "",
                   ReadValue(APPROVED_KEY));
         ::MsiSetPropertyW(m_hSession, L"TandivorexKeepAutoRun", nullptr);
@@ -198,7 +199,7 @@ TEST_F(MsiActions, AnUpgradeCarriesAutoRunAndTheMarkerThroughTheOlderUninstall)
 TEST_F(MsiActions, APathTooLongForTheRunValueFailsTheInstall)
 {
     EXPECT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), Run("WriteAutoRun", L"CustomActionData", TOO_LONG));
-    EXPECT_EQ("", ReadValue(RUN_KEY));
+    EXPECT_EQ("", ReadValue(RUN_KEY_W));
     EXPECT_NE(std::wstring::npos,
               g_log.find(L"WriteAutoRun: the path is too long for the Run value: " + TOO_LONG + L"\n"));
 }

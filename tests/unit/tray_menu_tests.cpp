@@ -9,13 +9,14 @@
 #include "tests/support/known_values.h"
 #include "tests/support/message_recorder.h"
 
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
 
-const char RUN_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char VALUE[] = "Tandivorex";
 
 // The Run value as another program sees it, outside the code under test:
@@ -104,8 +105,6 @@ TEST_F(TrayMenuTest, StartUpReadsAnyValueThatStartsWithANonzeroByte)
 
 // Task Manager and Settings switch a Run entry off with a marker of the same
 // name: 12 bytes, the first with its lowest bit set, then the time.
-const char STARTUP_APPROVED_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
-
 void SetApproval(DWORD dwType, BYTE first)
 {
     const BYTE marker[12] = {first, 0, 0, 0, 0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0x01};
@@ -176,15 +175,94 @@ TEST_F(TrayMenuTest, APathThatCannotBeStoredWholeIsNotStoredAtAll)
         host.Sync();
         SetModulePath(host, path);
         ToggleAutoRun(host);
-        EXPECT_TRUE(Checked(host)) << "the mark changes even when nothing is written";
+        EXPECT_FALSE(Checked(host)) << "on, with nothing stored";
         EXPECT_EQ("", ReadRunValue());
-        ToggleAutoRun(host);
     }
     // 257 characters and their quotes fill the buffer exactly, terminator included.
     std::string path = "C:\\" + std::string(254, 'e');
     SetModulePath(host, path);
     ToggleAutoRun(host);
     EXPECT_EQ(ExpectedCommand(path.c_str()), ReadRunValue());
+}
+
+// The Run key with the user's right to set and delete its values taken away,
+// as a policy or an administrator may; put back as it was when done.
+class CRunKeyLocked {
+public:
+    CRunKeyLocked()
+    {
+        ::RegCreateKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, nullptr, 0, READ_CONTROL | WRITE_DAC, nullptr, &m_hKey,
+                          nullptr);
+        DWORD cb = sizeof m_saved;
+        m_bSaved = m_hKey != nullptr && ::RegGetKeySecurity(m_hKey, DACL_SECURITY_INFORMATION, m_saved, &cb) ==
+                                            ERROR_SUCCESS;
+        // Everyone: KEY_SET_VALUE and KEY_CREATE_SUB_KEY denied, the rest allowed.
+        PSECURITY_DESCRIPTOR pLocked = nullptr;
+        if (m_bSaved && ::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x6;;;WD)(A;;KA;;;WD)",
+                                                                              SDDL_REVISION_1, &pLocked, nullptr)) {
+            m_bLocked = ::RegSetKeySecurity(m_hKey, DACL_SECURITY_INFORMATION, pLocked) == ERROR_SUCCESS;
+            ::LocalFree(pLocked);
+        }
+    }
+    ~CRunKeyLocked()
+    {
+        if (m_bSaved)
+            ::RegSetKeySecurity(m_hKey, DACL_SECURITY_INFORMATION, m_saved);
+        if (m_hKey != nullptr)
+            ::RegCloseKey(m_hKey);
+    }
+    CRunKeyLocked(const CRunKeyLocked&) = delete;
+    CRunKeyLocked& operator=(const CRunKeyLocked&) = delete;
+
+    bool m_bLocked = false;
+
+private:
+    HKEY m_hKey = nullptr;
+    bool m_bSaved = false;
+    alignas(void*) BYTE m_saved[1024] = {};
+};
+
+// The mark shows what is stored after the write, read back: a refused write,
+// either way, leaves it and the value as they were.
+TEST_F(TrayMenuTest, AWriteTheRegistryRefusesLeavesTheMarkAsItWas)
+{
+    char szExe[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, szExe, MAX_PATH);
+    for (bool bOn : {false, true}) {
+        SCOPED_TRACE(bOn ? "on" : "off");
+        if (bOn)
+            SetRunValue(REG_SZ, "C:\\other.exe", 13);
+        CHostThread host;
+        {
+            CRunKeyLocked locked;
+            ASSERT_TRUE(locked.m_bLocked);
+            HKEY hProbe = nullptr;
+            ASSERT_EQ(ERROR_ACCESS_DENIED, ::RegOpenKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, KEY_SET_VALUE, &hProbe))
+                << "the lock does not hold here: nothing to show";
+            ToggleAutoRun(host);
+            EXPECT_EQ(bOn, Checked(host));
+            EXPECT_EQ(bOn ? std::string("C:\\other.exe", 13) : std::string(), ReadRunValue());
+        }
+        // Once the registry takes it, the same choice goes through.
+        ToggleAutoRun(host);
+        EXPECT_EQ(!bOn, Checked(host));
+        EXPECT_EQ(bOn ? std::string() : ExpectedCommand(szExe), ReadRunValue());
+        DeleteRunValue();
+    }
+}
+
+// A fresh profile may have no Run key at all: choosing AutoRun makes it.
+TEST_F(TrayMenuTest, ChoosingAutoRunMakesAMissingRunKey)
+{
+    LONG rc = ::RegDeleteKeyA(HKEY_CURRENT_USER, RUN_KEY);
+    ASSERT_TRUE(rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) << rc;
+    char szExe[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, szExe, MAX_PATH);
+    CHostThread host;
+    EXPECT_FALSE(Checked(host));
+    ToggleAutoRun(host);
+    EXPECT_TRUE(Checked(host));
+    EXPECT_EQ(ExpectedCommand(szExe), ReadRunValue());
 }
 
 TEST_F(TrayMenuTest, NotificationsForOtherIconsOrButtonsOpenNothing)
