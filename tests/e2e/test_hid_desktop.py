@@ -15,10 +15,11 @@ ARTIFACTS = os.environ["TANDIVOREX_ARTIFACTS"]
 HID_DLL = os.path.join(BIN, os.pardir, "hid", "QVUSBTEL.dll")
 
 VK_RETURN, VK_ESCAPE = 0x0D, 0x1B
-# The "keypad" model's report 2: the key pad's four bits from bit 6, null
-# from 12; its lamps in output report 2, Ring at bit 2 of the first byte.
-KEY_5, KEYPAD_IDLE = "02 40 01", "02 00 03"
-KEY_7 = "02 c0 01"
+# The "keypad" model's report 2 as Wine's parser lays it out (hid.dll's
+# HidP_SetUsages builds these in the unit tests): the key pad's array from
+# bit 0, Phone Key 0 as 1, 0 for none. Its lamps are in output report 2,
+# Off-Hook at bit 0 and Ring at bit 2 of the first byte.
+KEY_5, KEY_7, KEYPAD_IDLE = "02 06 00", "02 08 00", "02 00 00"
 # The "headset-ids" model's report 2: the hook switch at bit 1.
 HOOK_OFF, HOOK_ON = "02 02 00", "02 00 00"
 
