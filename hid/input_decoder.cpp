@@ -37,7 +37,7 @@ int Append(const UsageEvents& events, HandsetEvent* aEvents, int count, int nMax
 CInputDecoder::~CInputDecoder()
 {
     delete[] m_pNow;
-    for (ReportKeys& keys : m_aKeys)
+    for (const ReportKeys& keys : m_aKeys)
         delete[] keys.pDown;
 }
 

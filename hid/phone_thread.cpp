@@ -48,7 +48,7 @@ CPhoneThread::CPhoneThread()
 CPhoneThread::~CPhoneThread()
 {
     delete m_pPhone;
-    HANDLE handles[] = {m_hReady, m_hStop, m_hAttached, m_hThread};
+    const HANDLE handles[] = {m_hReady, m_hStop, m_hAttached, m_hThread};
     for (HANDLE h : handles) {
         if (h != nullptr)
             ::CloseHandle(h);
