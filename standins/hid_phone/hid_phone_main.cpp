@@ -1,0 +1,125 @@
+// hid-phone: the virtual USB telephony device from a command line, for
+// scripts, the demo and a person trying the HID edition by hand.
+#include "standins/hid_phone/virtual_phone.h"
+
+#include <ctype.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+// Exit codes, as handset-sim's: 0 done, 1 the device refused or is missing, 2 bad command line.
+const int kFailed = 1;
+const int kUsage = 2;
+
+const char kUsageText[] =
+    "usage: hid-phone COMMAND [ARGS]\n"
+    "  install          put the driver into this Wine prefix (plug does it too)\n"
+    "  models           list the device models, with where each descriptor came from\n"
+    "  plug MODEL       plug in a device of that model (one at a time)\n"
+    "  unplug           pull it out; pending reads fail\n"
+    "  input HEX        send an input report, report id first (00 when the model has none)\n"
+    "  outputs          print, oldest first, the output reports it received since the last call\n"
+    "  mute | answer    stop answering requests (writes stay pending), or answer again\n"
+    "Exit status: 0 done, 1 no device or it refused, 2 bad command line.\n";
+
+int UsageError(const char* message, const char* detail = "")
+{
+    fprintf(stderr, "hid-phone: %s%s\nTry 'hid-phone --help'.\n", message, detail);
+    return kUsage;
+}
+
+int Run(BOOL ok)
+{
+    return ok ? 0 : kFailed;
+}
+
+// "02 04 00", "020400" and "02:04:00" alike; false for anything else.
+bool ParseHex(const char* psz, BYTE* pReport, DWORD* pcb)
+{
+    DWORD cb = 0;
+    while (*psz != 0) {
+        if (*psz == ' ' || *psz == ':') {
+            ++psz;
+            continue;
+        }
+        if (!isxdigit(static_cast<unsigned char>(psz[0])) || !isxdigit(static_cast<unsigned char>(psz[1])) ||
+            cb == kVirtualPhoneMaxReport)
+            return false;
+        const char pair[3] = {psz[0], psz[1], 0};
+        pReport[cb++] = static_cast<BYTE>(strtoul(pair, nullptr, 16));
+        psz += 2;
+    }
+    *pcb = cb;
+    return cb > 0;
+}
+
+int ListModels()
+{
+    int count = 0;
+    const VirtualPhoneModel* const* ppModels = VirtualPhoneModels(&count);
+    for (int i = 0; i < count; ++i)
+        printf("%-12s %04x:%04x  %s\n", ppModels[i]->pszName, ppModels[i]->wVendorId, ppModels[i]->wProductId,
+               ppModels[i]->pszSource);
+    return 0;
+}
+
+int PrintOutputs()
+{
+    const int kMax = 64;
+    static BYTE reports[kMax][kVirtualPhoneMaxReport];
+    DWORD sizes[kMax];
+    int count = VirtualPhoneTakeOutputs(reports, sizes, kMax);
+    if (count < 0)
+        return kFailed;
+    for (int i = 0; i < count; ++i) {
+        for (DWORD j = 0; j < sizes[i]; ++j)
+            printf(j == 0 ? "%02x" : " %02x", reports[i][j]);
+        printf("\n");
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return UsageError("no command");
+    const char* pszCommand = argv[1];
+    if (strcmp(pszCommand, "--help") == 0 || strcmp(pszCommand, "-h") == 0) {
+        fputs(kUsageText, stdout);
+        return 0;
+    }
+    bool bOneArgument = strcmp(pszCommand, "plug") == 0 || strcmp(pszCommand, "input") == 0;
+    if (argc != (bOneArgument ? 3 : 2))
+        return UsageError(bOneArgument ? "one argument expected after " : "no argument expected after ",
+                          pszCommand);
+    if (strcmp(pszCommand, "install") == 0)
+        return Run(VirtualPhoneInstallDriver());
+    if (strcmp(pszCommand, "models") == 0)
+        return ListModels();
+    if (strcmp(pszCommand, "plug") == 0) {
+        const VirtualPhoneModel* pModel = FindVirtualPhoneModel(argv[2]);
+        if (pModel == nullptr)
+            return UsageError("unknown model: ", argv[2]);
+        return Run(VirtualPhonePlug(pModel));
+    }
+    if (strcmp(pszCommand, "unplug") == 0)
+        return Run(VirtualPhoneUnplug());
+    if (strcmp(pszCommand, "input") == 0) {
+        BYTE report[kVirtualPhoneMaxReport];
+        DWORD cb = 0;
+        if (!ParseHex(argv[2], report, &cb))
+            return UsageError("not a report of 1 to 64 hex bytes: ", argv[2]);
+        return Run(VirtualPhoneSendInput(report, cb));
+    }
+    if (strcmp(pszCommand, "outputs") == 0)
+        return PrintOutputs();
+    if (strcmp(pszCommand, "mute") == 0)
+        return Run(VirtualPhoneSetAnswering(FALSE));
+    if (strcmp(pszCommand, "answer") == 0)
+        return Run(VirtualPhoneSetAnswering(TRUE));
+    return UsageError("unknown command: ", pszCommand);
+}

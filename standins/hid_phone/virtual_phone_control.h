@@ -1,0 +1,7 @@
+// Inside the virtual phone's library: the control requests, shared by its parts.
+#pragma once
+
+#include <windows.h>
+
+bool VirtualPhoneIsPresent();
+bool VirtualPhoneControl(DWORD code, const void* pIn, DWORD cbIn, void* pOut, DWORD cbOut, DWORD* pcbOut);
