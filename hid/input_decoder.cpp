@@ -4,6 +4,9 @@
 
 namespace {
 
+// Bit 0 of a main item's data: Constant rather than Data.
+const USHORT HID_MAIN_ITEM_CONSTANT = 0x01;
+
 bool Contains(const USAGE_AND_PAGE* pList, ULONG n, USHORT page, USHORT usage)
 {
     for (ULONG i = 0; i < n; ++i) {
@@ -34,7 +37,7 @@ int Append(const UsageEvents& events, HandsetEvent* aEvents, int count, int nMax
 CInputDecoder::~CInputDecoder()
 {
     delete[] m_pNow;
-    for (ReportKeys& keys : m_aKeys)
+    for (const ReportKeys& keys : m_aKeys)
         delete[] keys.pDown;
 }
 
@@ -54,7 +57,10 @@ bool CInputDecoder::Init(PHIDP_PREPARSED_DATA pData, const HIDP_CAPS& caps)
     for (USHORT i = 0; bRead && i < nCaps; ++i) {
         // IsAbsolute tells a hook switch that reports where the hook is from
         // one that reports only that it moved.
-        if (CoversHookSwitch(pCaps[i]))
+        // A field its descriptor calls Constant carries no data, whatever
+        // usage it names (a speakerphone's firmware flags its hook switch so;
+        // Wine's parser then reads the key pad's bits as the hook's).
+        if (CoversHookSwitch(pCaps[i]) && (pCaps[i].BitField & HID_MAIN_ITEM_CONSTANT) == 0)
             m_hookKind[pCaps[i].ReportID] = pCaps[i].IsAbsolute ? HOOK_ABSOLUTE : HOOK_TOGGLE;
     }
     delete[] pCaps;

@@ -48,7 +48,7 @@ CPhoneThread::CPhoneThread()
 CPhoneThread::~CPhoneThread()
 {
     delete m_pPhone;
-    HANDLE handles[] = {m_hReady, m_hStop, m_hAttached, m_hThread};
+    const HANDLE handles[] = {m_hReady, m_hStop, m_hAttached, m_hThread};
     for (HANDLE h : handles) {
         if (h != nullptr)
             ::CloseHandle(h);
@@ -188,9 +188,13 @@ void CPhoneThread::OnReadDone()
         OnDeviceLost();
         return;
     }
+    // A report shorter than the longest one comes back short from Wine, where
+    // Windows pads it; the parser wants the whole length, as Windows gives it.
+    if (cb < m_pRead->cb)
+        ::ZeroMemory(m_pRead->data + cb, m_pRead->cb - cb);
     HandsetEvent aEvents[MAX_EVENTS_PER_REPORT];
-    int count = m_pPhone->Decoder().Decode(m_pRead->data, cb, m_pPhone->LastCommand(), aEvents,
-                                           MAX_EVENTS_PER_REPORT);
+    int count = m_pPhone->Decoder().Decode(m_pRead->data, cb != 0 ? m_pRead->cb : 0, m_pPhone->LastCommand(),
+                                           aEvents, MAX_EVENTS_PER_REPORT);
     for (int i = 0; i < count; ++i)
         Report(aEvents[i].type, aEvents[i].value);
     ReadNext();
