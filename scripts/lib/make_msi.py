@@ -3,8 +3,8 @@
     make_msi.py MSI BIN_DIR VERSION ARCH [--readme PATH] [--hid-library PATH]
 
 BIN_DIR holds Tandivorex.exe, phonestate.exe and msi_actions.dll, and in
-hid/ the HID edition's QVUSBTEL.dll (which the MSI installs only when asked;
---hid-library takes it from elsewhere); VERSION is
+hid/ (or, in a build tree, in ../hid/) the HID edition's QVUSBTEL.dll, which
+the MSI installs only when asked (--hid-library takes it from elsewhere); VERSION is
 a.b.c.d; ARCH is x86 (the download) or x64 (for the tests). --readme ships
 another README.txt than package/README.txt (the tests mark an older release
 with it). The bytes depend on nothing but the inputs: the files are dated
@@ -85,7 +85,11 @@ def main():
                  "(a, b up to 255; c, d up to 65535)")
 
     with tempfile.TemporaryDirectory() as folder:
-        hid_library = args.hid_library or os.path.join(args.bin_dir, "hid", "QVUSBTEL.dll")
+        # A package's staging folder holds it in hid/; a build tree beside bin/.
+        hid_library = args.hid_library or next(
+            (path for path in (os.path.join(args.bin_dir, "hid", "QVUSBTEL.dll"),
+                               os.path.join(args.bin_dir, "..", "hid", "QVUSBTEL.dll")) if os.path.exists(path)),
+            os.path.join(args.bin_dir, "hid", "QVUSBTEL.dll"))
         contents = stage(folder, os.path.abspath(args.bin_dir), os.path.abspath(args.readme),
                          os.path.abspath(hid_library))
         # Each release a product of its own (a major upgrade); each build of
