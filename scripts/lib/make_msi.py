@@ -32,8 +32,10 @@ UPGRADE_CODE = uuid.UUID("D6AB68AC-3DDB-4B39-8AF3-FCFF5F67CFE1")
 MANUFACTURER = "The Tandivorex developers"
 # Components installed only on a condition, which wixl 0.101 cannot write:
 # the HID edition's library only when asked for, or kept by an upgrade
-# (installer/tandivorex.wxs).
-COMPONENT_CONDITIONS = {"HidLibrary": 'HANDSET~="HID" OR (NOT HANDSET AND HANDSETINSTALLED="HID")'}
+# (installer/tandivorex.wxs). An uninstall, an upgrade's of the older release
+# too, takes it whatever the condition would say then: Wine's msi leaves an
+# installed component whose condition is false then where it is.
+COMPONENT_CONDITIONS = {"HidLibrary": 'HANDSET~="HID" OR (NOT HANDSET AND HANDSETINSTALLED="HID") OR REMOVE~="ALL"'}
 
 
 def run(*command, cwd=None):

@@ -295,6 +295,12 @@ class MsiHandsetChoice(unittest.TestCase):
         self.assertNotEqual(0, self.msiexec("/i", self.msi, "HANDSET=HDI"))
         self.assertFalse(os.path.exists(os.path.join(self.folder, "Tandivorex.exe")))
 
+    def test_4_an_uninstall_takes_the_library_whatever_handset_says(self):
+        self.assertEqual(0, self.msiexec("/i", self.msi, "HANDSET=HID"))
+        self.assertEqual(0, self.msiexec("/x", self.msi, "HANDSET=MAKER"))
+        self.assertFalse(os.path.exists(self.folder), "the install folder is left")
+        self.assertIsNone(self.value(r"Software\Tandivorex", "Handset"))
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
