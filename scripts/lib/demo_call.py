@@ -22,6 +22,16 @@ def step(text):
     print(f"demo: {text}", flush=True)
 
 
+def report_keys(log):
+    """Prints the keys the softphone received, and returns them as text."""
+    received = [vk for kind, vk, _, _ in log.keys() if kind == "keydown"]
+    shown = "".join(chr(vk) if 0x30 <= vk <= 0x39 else f"[{KEY_NAMES.get(vk, hex(vk))}]" for vk in received)
+    step(f"the softphone received: {shown}")
+    for kind, vk, lparam, t in log.keys():
+        print(f"      {t:12.3f} ms  {kind:7}  vk=0x{vk:02X}  lparam=0x{lparam:08X}")
+    return shown
+
+
 def main(bin_dir, out_dir):
     log = SoftphoneLog(os.path.join(out_dir, "softphone.log"))
     if os.path.exists(log.path):
@@ -49,13 +59,7 @@ def main(bin_dir, out_dir):
         wait_for(lambda: len(log.keys()) >= 2 * (len(NUMBER) + 1), 10)
         desk.screenshot("4-dialled")
 
-        received = [vk for kind, vk, _, _ in log.keys() if kind == "keydown"]
-        shown = "".join(chr(vk) if 0x30 <= vk <= 0x39 else f"[{KEY_NAMES.get(vk, hex(vk))}]"
-                        for vk in received)
-        step(f"the softphone received: {shown}")
-        for kind, vk, lparam, t in log.keys():
-            print(f"      {t:12.3f} ms  {kind:7}  vk=0x{vk:02X}  lparam=0x{lparam:08X}")
-        ok = shown == NUMBER + "[Enter]"
+        ok = report_keys(log) == NUMBER + "[Enter]"
 
         step("an incoming call: the phone state 258 is sent to Tandivorex (phonestate 258)")
         rc, answer = desk.run("phonestate.exe", "258")

@@ -1,8 +1,10 @@
 """Writes the per-user MSI of one build (installer/tandivorex.wxs, with wixl):
 
-    make_msi.py MSI BIN_DIR VERSION ARCH [--readme PATH]
+    make_msi.py MSI BIN_DIR VERSION ARCH [--readme PATH] [--hid-library PATH]
 
-BIN_DIR holds Tandivorex.exe, phonestate.exe and msi_actions.dll; VERSION is
+BIN_DIR holds Tandivorex.exe, phonestate.exe and msi_actions.dll, and in
+hid/ (or, in a build tree, in ../hid/) the HID edition's QVUSBTEL.dll, which
+the MSI installs only when asked (--hid-library takes it from elsewhere); VERSION is
 a.b.c.d; ARCH is x86 (the download) or x64 (for the tests). --readme ships
 another README.txt than package/README.txt (the tests mark an older release
 with it). The bytes depend on nothing but the inputs: the files are dated
@@ -34,6 +36,12 @@ MANUFACTURER = "The Tandivorex developers"
 EXECUTE_BITS = {"immediate": 0, "firstSequence": 0x100, "oncePerProcess": 0x200, "secondSequence": 0x300,
                 "deferred": 0x400, "rollback": 0x500, "commit": 0x600}
 NO_IMPERSONATE = 0x800
+# Components installed only on a condition, which wixl 0.101 cannot write:
+# the HID edition's library only when asked for, or kept by an upgrade
+# (installer/tandivorex.wxs). An uninstall, an upgrade's of the older release
+# too, takes it whatever the condition would say then: Wine's msi leaves an
+# installed component whose condition is false then where it is.
+COMPONENT_CONDITIONS = {"HidLibrary": 'HANDSET~="HID" OR (NOT HANDSET AND HANDSETINSTALLED="HID") OR REMOVE~="ALL"'}
 
 
 def run(*command, cwd=None):
@@ -44,12 +52,13 @@ def run(*command, cwd=None):
     return result.stdout
 
 
-def stage(folder, bin_dir, readme):
+def stage(folder, bin_dir, readme, hid_library):
     """The package's inputs in one folder, named as wixl is told, dated alike."""
     files = {
         "Tandivorex.exe": os.path.join(bin_dir, "Tandivorex.exe"),
         "phonestate.exe": os.path.join(bin_dir, "phonestate.exe"),
         "msi_actions.dll": os.path.join(bin_dir, "msi_actions.dll"),
+        "QVUSBTEL.dll": hid_library,
         "README.txt": readme,
         "LICENSE.txt": os.path.join(ROOT, "LICENSE"),
         "tandivorex.ico": os.path.join(ROOT, "res", "icons", "tandivorex.ico"),
@@ -97,6 +106,7 @@ def main():
     parser.add_argument("version")
     parser.add_argument("arch", choices=("x86", "x64"))
     parser.add_argument("--readme", default=os.path.join(ROOT, "package", "README.txt"))
+    parser.add_argument("--hid-library")
     args = parser.parse_args()
     fields = args.version.split(".")
     # Windows Installer's limits on a product version.
@@ -106,7 +116,13 @@ def main():
                  "(a, b up to 255; c, d up to 65535)")
 
     with tempfile.TemporaryDirectory() as folder:
-        contents = stage(folder, os.path.abspath(args.bin_dir), os.path.abspath(args.readme))
+        # A package's staging folder holds it in hid/; a build tree beside bin/.
+        hid_library = args.hid_library or next(
+            (path for path in (os.path.join(args.bin_dir, "hid", "QVUSBTEL.dll"),
+                               os.path.join(args.bin_dir, "..", "hid", "QVUSBTEL.dll")) if os.path.exists(path)),
+            os.path.join(args.bin_dir, "hid", "QVUSBTEL.dll"))
+        contents = stage(folder, os.path.abspath(args.bin_dir), os.path.abspath(args.readme),
+                         os.path.abspath(hid_library))
         # Each release a product of its own (a major upgrade); each build of
         # it a package of its own.
         product = uuid.uuid5(UPGRADE_CODE, f"product {args.version} {args.arch}")
@@ -117,7 +133,7 @@ def main():
         msi = os.path.join(folder, "out.msi")
         # wixl takes its sources' paths relative to the folder it runs in.
         run(*clock, "wixl", "-a", args.arch, "-D", f"Version={args.version}",
-            "-D", f"ProductCode={product}", "-D", "Bin=.", "-D", "Docs=.",
+            "-D", f"ProductCode={product}", "-D", "Bin=.", "-D", "Hid=.", "-D", "Docs=.",
             "-D", "Icon=tandivorex.ico", "-o", msi, "tandivorex.wxs", cwd=folder)
         # wixl 0.101 drops IncludeMaximum: the older releases' row is made to
         # include this version's own first three fields (0x100 | 0x200).
@@ -128,6 +144,17 @@ def main():
             f.write("\n".join(table))
         run(*clock, "msibuild", msi, "-i", os.path.join(folder, "Upgrade.idt"))
         run(*clock, "msibuild", msi, "-i", custom_action_types(msi, folder))
+        rows = run("msiinfo", "export", msi, "Component").split("\n")
+        for i, row in enumerate(rows[3:], 3):
+            fields = row.split("\t")
+            if fields[0] in COMPONENT_CONDITIONS:
+                fields[4] = COMPONENT_CONDITIONS.pop(fields[0])
+                rows[i] = "\t".join(fields)
+        if COMPONENT_CONDITIONS:
+            sys.exit(f"make_msi: no component {', '.join(COMPONENT_CONDITIONS)} in {WXS}")
+        with open(os.path.join(folder, "Component.idt"), "w", newline="") as f:
+            f.write("\n".join(rows))
+        run(*clock, "msibuild", msi, "-i", os.path.join(folder, "Component.idt"))
         template = ("Intel" if args.arch == "x86" else "x64") + ";1033"
         run(*clock, "msibuild", msi, "-s", "Tandivorex", MANUFACTURER, template,
             "{" + str(package).upper() + "}")

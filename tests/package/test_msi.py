@@ -74,7 +74,7 @@ class InstallSession(unittest.TestCase):
         (cls.msi,) = glob.glob(os.path.join(DIST, f"Tandivorex-*-{TAG}.msi"))
         zips = glob.glob(os.path.join(DIST, f"Tandivorex-*-{TAG}.zip"))
         (simulator,) = [z for z in zips if "-simulator-" in z]
-        (program,) = set(zips) - {simulator}
+        (program,) = [z for z in zips if "-simulator-" not in z and "-hid-" not in z]
         cls.shipped = os.path.join(cls.top, "shipped")
         sim_folder = os.path.join(cls.top, "simulator")
         maker = os.path.join(cls.top, "maker")
@@ -253,6 +253,94 @@ class InstallSession(unittest.TestCase):
         self.assertEqual((3, bytes.fromhex(SWITCHED_OFF)), self.value(APPROVED_KEY, "Tandivorex"))
         self.assertEqual(0, self.msiexec("/x", broken))
         self.assertIsNone(self.value(RUN_KEY, "Tandivorex"))
+
+
+class MsiHandsetChoice(unittest.TestCase):
+    """HANDSET=HID under Wine's msiexec: the program's folder holds our HID
+    edition of QVUSBTEL.dll only when it was asked for; an upgrade without
+    HANDSET keeps the installed release's choice, HANDSET=MAKER takes the
+    library away, a misspelt choice is refused, and the uninstall forgets."""
+
+    # The same helpers as the install session's, on this class's desktop.
+    msiexec = InstallSession.__dict__["msiexec"]
+    windows_path = InstallSession.__dict__["windows_path"]
+    unix_path = InstallSession.__dict__["unix_path"]
+    value = InstallSession.value
+
+    @classmethod
+    def setUpClass(cls):
+        cls.top = tempfile.mkdtemp()
+        cls.addClassCleanup(shutil.rmtree, cls.top, ignore_errors=True)
+        (cls.msi,) = glob.glob(os.path.join(DIST, f"Tandivorex-*-{TAG}.msi"))
+        (hid_zip,) = glob.glob(os.path.join(DIST, f"Tandivorex-*-hid-{TAG}.zip"))
+        with zipfile.ZipFile(hid_zip) as z:
+            cls.shipped_library = z.read("QVUSBTEL.dll")
+        # After the install session (unittest takes classes by name), into its folder.
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        cls.desk = cls.enterClassContext(WineDesktop([BIN], ARTIFACTS))
+        cls.folder = cls.unix_path(cls.windows_path("%LOCALAPPDATA%") + r"\Programs\Tandivorex")
+        # Two older releases of this build, each carrying the build's HID library.
+        cls.built_library = os.path.join(BIN, "..", "hid", "QVUSBTEL.dll")
+        release = msi_property(cls.msi, "ProductVersion")
+        cls.oldest, cls.older = (os.path.join(cls.top, f"{name}.msi") for name in ("oldest", "older"))
+        for msi, version in ((cls.older, older_version(release)),
+                             (cls.oldest, older_version(older_version(release)))):
+            subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "lib", "make_msi.py"), msi, BIN, version,
+                            "x86" if TAG == "win32" else "x64", "--hid-library", cls.built_library],
+                           check=True, env=dict(os.environ, SOURCE_DATE_EPOCH="1700000000"))
+        cls.addClassCleanup(cls.uninstall_all)
+
+    @classmethod
+    def uninstall_all(cls):
+        for msi in (cls.msi, cls.older, cls.oldest):
+            cls.msiexec("/x", msi)
+
+    def installed_library(self):
+        """The QVUSBTEL.dll in the program's folder, as bytes, or None."""
+        path = os.path.join(self.folder, "QVUSBTEL.dll")
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read()
+
+    def assert_choice(self, library, remembered):
+        self.assertTrue(os.path.isfile(os.path.join(self.folder, "Tandivorex.exe")), "the program is not installed")
+        self.assertEqual(library, self.installed_library(), "QVUSBTEL.dll in the program's folder")
+        self.assertEqual(remembered, self.value(r"Software\Tandivorex", "Handset"))
+
+    def test_1_only_when_asked_kept_by_an_upgrade_and_forgotten_by_the_uninstall(self):
+        with open(self.built_library, "rb") as f:
+            built = f.read()
+        hid = (1, "HID\0".encode("utf-16-le"))
+        self.assertEqual(0, self.msiexec("/i", self.oldest))
+        self.assert_choice(None, None)
+        self.assertEqual(0, self.msiexec("/i", self.older, "HANDSET=hid"))
+        self.assert_choice(built, hid)
+        self.assertEqual(0, self.msiexec("/i", self.msi))
+        self.assert_choice(self.shipped_library, hid)
+        self.assertEqual(0, self.msiexec("/x", self.msi))
+        self.assertFalse(os.path.exists(self.folder), "the install folder is left")
+        self.assertIsNone(self.value(r"Software\Tandivorex", "Handset"))
+        # A fresh install after the uninstall: nothing chosen, nothing there.
+        self.assertEqual(0, self.msiexec("/i", self.msi))
+        self.assert_choice(None, None)
+        self.assertEqual(0, self.msiexec("/x", self.msi))
+
+    def test_2_maker_takes_it_away_in_an_upgrade(self):
+        self.assertEqual(0, self.msiexec("/i", self.older, "HANDSET=HID"))
+        self.assertEqual(0, self.msiexec("/i", self.msi, "HANDSET=MAKER"))
+        self.assert_choice(None, None)
+        self.assertEqual(0, self.msiexec("/x", self.msi))
+
+    def test_3_a_misspelt_choice_is_refused_and_installs_nothing(self):
+        self.assertNotEqual(0, self.msiexec("/i", self.msi, "HANDSET=HDI"))
+        self.assertFalse(os.path.exists(os.path.join(self.folder, "Tandivorex.exe")))
+
+    def test_4_an_uninstall_takes_the_library_whatever_handset_says(self):
+        self.assertEqual(0, self.msiexec("/i", self.msi, "HANDSET=HID"))
+        self.assertEqual(0, self.msiexec("/x", self.msi, "HANDSET=MAKER"))
+        self.assertFalse(os.path.exists(self.folder), "the install folder is left")
+        self.assertIsNone(self.value(r"Software\Tandivorex", "Handset"))
 
 
 if __name__ == "__main__":

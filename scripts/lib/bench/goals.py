@@ -25,6 +25,7 @@ ROWS = [
     ("cpu_bare", "CPU, bare program with two 1-second timers (the anchor)", "—"),
     ("cpu_bare_find", "CPU, the same with `FindWindowA` each second", "—"),
     ("cpu_refusing", "CPU, handset absent: a library that refuses at once", f"≤ {CPU_RATIO}× bare"),
+    ("cpu_hid_absent", "CPU, no USB phone: the HID edition, no HID telephony device", f"≤ {CPU_RATIO}× bare"),
     ("cpu_absent", "CPU, handset absent: stand-in library and simulated device",
      "— (the stand-in's share apart)"),
     ("cpu_open", "CPU, handset open, no softphone", f"≤ {CPU_RATIO}× bare"),

@@ -56,6 +56,7 @@ class BuildBench:
             (self.copies, ["copies"]),
             (self.start_anchors, ["cpu_bare", "cpu_bare_find"]),
             (self.cpu_refusing, ["cpu_refusing"]),
+            (self.cpu_hid_absent, ["cpu_hid_absent"]),
             (self.start_program, []),
             (self.cpu_absent, ["cpu_absent"]),
             (self.cpu_open, ["cpu_open"]),
@@ -161,19 +162,30 @@ class BuildBench:
                       f"{ended:.1f} in threads that ended meanwhile", ratio <= goals.CPU_RATIO)
         return total, ratio
 
-    def cpu_refusing(self):
-        folder = os.path.join(self.out, "refusing")
+    def cpu_beside(self, key, library, what):
+        """A copy of the program with another QVUSBTEL.dll in its folder, as a
+        user's unpacked download has it; its CPU beside the anchors."""
+        folder = os.path.join(self.out, key)
         os.makedirs(folder, exist_ok=True)
         shutil.copy(os.path.join(self.bin_dir, "Tandivorex.exe"), folder)
-        shutil.copy(os.path.join(self.bin_dir, "refusing", "QVUSBTEL.dll"), folder)
+        shutil.copy(library, folder)
         self.desk.start(os.path.join(folder, "Tandivorex.exe"))
         try:
             pid = self.program_pid()
             time.sleep(3)  # past its start, into its steady state
-            _, self.refusing_ratio = self.cpu_state("cpu_refusing", pid, "handset absent, refusing library")
+            return self.cpu_state(key, pid, what)[1]
         finally:
             self.probe("quit")
             wait_for(lambda: not self.desk.pids("Tandivorex.exe"), 10)
+
+    def cpu_refusing(self):
+        self.refusing_ratio = self.cpu_beside("cpu_refusing", os.path.join(self.bin_dir, "refusing", "QVUSBTEL.dll"),
+                                              "handset absent, refusing library")
+
+    def cpu_hid_absent(self):
+        # No virtual phone is plugged: the HID edition watches for one.
+        self.cpu_beside("cpu_hid_absent", os.path.join(self.bin_dir, "..", "hid", "QVUSBTEL.dll"),
+                        "no USB phone, HID edition")
 
     def program_pid(self):
         found = wait_for(lambda: self.desk.pids("Tandivorex.exe"), 10)
