@@ -198,7 +198,9 @@ class WineDesktop:
     # The screen and the pointer ----------------------------------------------
 
     def desktop_window(self):
-        out = subprocess.run(["xdotool", "search", "--name", "Wine desktop"],
+        # Only a mapped one: X cannot read the pixels of a window that the
+        # desktop's first program is still creating.
+        out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Wine desktop"],
                              capture_output=True, text=True, env=self.env).stdout.split()
         return out[0] if out else None
 
@@ -206,7 +208,15 @@ class WineDesktop:
         """The Wine desktop window as a person sees it; kept when named."""
         # Polling shots overwrite one file; named ones are kept.
         path = os.path.join(self.artifacts, f"{name or 'last'}.png")
-        return screen.grab(self.desktop_window() or "root", path, self.env)
+        # The window found may be unmapped by the time it is read (the desktop
+        # is made again when its first program starts): look for it again.
+        for attempt in range(10):
+            try:
+                return screen.grab(self.desktop_window() or "root", path, self.env)
+            except subprocess.CalledProcessError:
+                if attempt == 9:
+                    raise
+                time.sleep(0.2)
 
     def tray_status(self, shot=None):
         return screen.tray_status(shot or self.screenshot())
