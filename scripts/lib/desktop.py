@@ -113,7 +113,7 @@ class WineDesktop:
         path = self.exe(name)
         if bits:
             return [wine_loader(bits), path]
-        if path == name:
+        if not os.path.isfile(path):
             raise ValueError(f"{name} is not in {', '.join(self.bin_dirs)}: "
                              "a program of Wine's own starts with bits=32 or 64")
         return ["wine", path]

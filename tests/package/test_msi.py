@@ -263,6 +263,7 @@ class MsiHandsetChoice(unittest.TestCase):
 
     # The same helpers as the install session's, on this class's desktop.
     msiexec = InstallSession.__dict__["msiexec"]
+    wine_output = InstallSession.__dict__["wine_output"]
     windows_path = InstallSession.__dict__["windows_path"]
     unix_path = InstallSession.__dict__["unix_path"]
     value = InstallSession.value
