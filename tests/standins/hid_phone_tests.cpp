@@ -143,14 +143,14 @@ public:
             return FALSE;
         DWORD cb = 0;
         m_bSucceeded = ::GetOverlappedResult(m_hDevice, &m_overlapped, &cb, FALSE) != FALSE;
-        m_error = m_bSucceeded ? 0 : ::GetLastError();
+        m_dwError = m_bSucceeded ? 0 : ::GetLastError();
         m_buffer.resize(m_bSucceeded ? cb : 0);
         m_bDone = TRUE;
         return TRUE;
     }
 
     BOOL Succeeded() const { return m_bSucceeded; }
-    DWORD Error() const { return m_error; }
+    DWORD Error() const { return m_dwError; }
     const Report& Data() const { return m_buffer; }
 
 private:
@@ -166,7 +166,7 @@ private:
     BOOL m_bStarted = FALSE;
     BOOL m_bDone = FALSE;
     BOOL m_bSucceeded = FALSE;
-    DWORD m_error = 0;
+    DWORD m_dwError = 0;
 };
 
 std::vector<Report> TakeOutputs()
@@ -198,8 +198,8 @@ protected:
         m_pModel = FindVirtualPhoneModel(pszModel);
         ASSERT_NE(nullptr, m_pModel) << pszModel;
         ASSERT_TRUE(VirtualPhonePlug(m_pModel)) << pszModel;
-        m_collection.reset(new Collection);
-        ASSERT_TRUE(m_collection->Open()) << pszModel;
+        m_pCollection.reset(new Collection);
+        ASSERT_TRUE(m_pCollection->Open()) << pszModel;
         EXPECT_TRUE(TakeOutputs().empty()) << "a new device has received nothing";
     }
 
@@ -207,8 +207,8 @@ protected:
     // waiting, as the HID edition's reading thread would.
     Report SendAndRead(const Report& report)
     {
-        PendingIo read(m_collection->Handle());
-        if (!read.StartRead(m_collection->Caps().InputReportByteLength) ||
+        PendingIo read(m_pCollection->Handle());
+        if (!read.StartRead(m_pCollection->Caps().InputReportByteLength) ||
             !VirtualPhoneSendInput(report.data(), static_cast<DWORD>(report.size())) || !read.Wait(WAIT_MS) ||
             !read.Succeeded())
             return Report();
@@ -216,7 +216,7 @@ protected:
     }
 
     const VirtualPhoneModel* m_pModel = nullptr;
-    std::unique_ptr<Collection> m_collection;
+    std::unique_ptr<Collection> m_pCollection;
 };
 
 // Each model shows, through Wine's parser, what its descriptor is kept for.
@@ -228,25 +228,25 @@ TEST_F(VirtualPhoneTest, EachModelAppearsOnTheTelephonyPageWithItsTraits)
     for (int i = 0; i < count; ++i) {
         SCOPED_TRACE(ppModels[i]->pszName);
         Plug(ppModels[i]->pszName);
-        EXPECT_EQ(TELEPHONY_PAGE, m_collection->Caps().UsagePage);
+        EXPECT_EQ(TELEPHONY_PAGE, m_pCollection->Caps().UsagePage);
         HIDD_ATTRIBUTES attributes = {};
         attributes.Size = sizeof(attributes);
-        ASSERT_TRUE(::HidD_GetAttributes(m_collection->Handle(), &attributes));
+        ASSERT_TRUE(::HidD_GetAttributes(m_pCollection->Handle(), &attributes));
         EXPECT_EQ(ppModels[i]->wVendorId, attributes.VendorID);
         EXPECT_EQ(ppModels[i]->wProductId, attributes.ProductID);
         EXPECT_EQ(ppModels[i]->wVersion, attributes.VersionNumber);
         wchar_t product[64] = {};
-        ASSERT_TRUE(::HidD_GetProductString(m_collection->Handle(), product, sizeof(product)));
+        ASSERT_TRUE(::HidD_GetProductString(m_pCollection->Handle(), product, sizeof(product)));
         wchar_t expected[64] = {};
         ::MultiByteToWideChar(CP_UTF8, 0, ppModels[i]->pszName, -1, expected, 64);
         EXPECT_STREQ(expected, product);
 
-        HIDP_BUTTON_CAPS hook = m_collection->InputCaps(TELEPHONY_PAGE, HOOK_SWITCH_USAGE);
+        HIDP_BUTTON_CAPS hook = m_pCollection->InputCaps(TELEPHONY_PAGE, HOOK_SWITCH_USAGE);
         EXPECT_NE(0xFF, hook.ReportID) << "no hook switch";
         EXPECT_NE(0, hook.ReportID) << "every model numbers its reports";
         // A toggle reports each press; the others report the hook's state.
         EXPECT_EQ(strcmp(ppModels[i]->pszName, "toggle-hook") != 0, hook.IsAbsolute != FALSE);
-        BOOL bKeyPad = m_collection->InputCaps(TELEPHONY_PAGE, PHONE_KEY5_USAGE).ReportID != 0xFF;
+        BOOL bKeyPad = m_pCollection->InputCaps(TELEPHONY_PAGE, PHONE_KEY5_USAGE).ReportID != 0xFF;
         EXPECT_EQ(strcmp(ppModels[i]->pszName, "keypad") == 0, bKeyPad);
         ASSERT_TRUE(VirtualPhoneUnplug());
     }
@@ -258,26 +258,26 @@ TEST_F(VirtualPhoneTest, InputReportsSentAreReadBackAndParsed)
     // Report 2: Phone Mute, Hook Switch, Flash, Button 1 from bit 0.
     const Report OFF_HOOK_REPORT = {0x02, 0x02, 0x00};
     EXPECT_TRUE(ReadBackAs(OFF_HOOK_REPORT, SendAndRead(OFF_HOOK_REPORT)));
-    EXPECT_EQ(std::vector<USAGE>{HOOK_SWITCH_USAGE}, m_collection->UsagesOn(SendAndRead(OFF_HOOK_REPORT), TELEPHONY_PAGE));
-    EXPECT_TRUE(m_collection->UsagesOn(SendAndRead({0x02, 0x00, 0x00}), TELEPHONY_PAGE).empty());
+    EXPECT_EQ(std::vector<USAGE>{HOOK_SWITCH_USAGE}, m_pCollection->UsagesOn(SendAndRead(OFF_HOOK_REPORT), TELEPHONY_PAGE));
+    EXPECT_TRUE(m_pCollection->UsagesOn(SendAndRead({0x02, 0x00, 0x00}), TELEPHONY_PAGE).empty());
     ASSERT_TRUE(VirtualPhoneUnplug());
 
     // A key of the key pad, laid out by hid.dll itself: an array's place in
     // its report is the parser's to say.
     Plug("keypad");
-    Report key5 = m_collection->Build(HidP_Input, TELEPHONY_PAGE, PHONE_KEY5_USAGE);
+    Report key5 = m_pCollection->Build(HidP_Input, TELEPHONY_PAGE, PHONE_KEY5_USAGE);
     ASSERT_FALSE(key5.empty());
     Report read = SendAndRead(key5);
     EXPECT_EQ(key5, read);
-    std::vector<USAGE> usages = m_collection->UsagesOn(read, TELEPHONY_PAGE);
+    std::vector<USAGE> usages = m_pCollection->UsagesOn(read, TELEPHONY_PAGE);
     EXPECT_NE(usages.end(), std::find(usages.begin(), usages.end(), PHONE_KEY5_USAGE));
 }
 
 TEST_F(VirtualPhoneTest, AReadWaitsForInputAndInputWaitsForARead)
 {
     Plug("toggle-hook");
-    PendingIo read(m_collection->Handle());
-    ASSERT_TRUE(read.StartRead(m_collection->Caps().InputReportByteLength));
+    PendingIo read(m_pCollection->Handle());
+    ASSERT_TRUE(read.StartRead(m_pCollection->Caps().InputReportByteLength));
     EXPECT_FALSE(read.Wait(300)) << "a read completed with nothing sent";
     const Report PRESS_REPORT = {0x0B, 0x01};
     ASSERT_TRUE(VirtualPhoneSendInput(PRESS_REPORT.data(), static_cast<DWORD>(PRESS_REPORT.size())));
@@ -288,12 +288,12 @@ TEST_F(VirtualPhoneTest, AReadWaitsForInputAndInputWaitsForARead)
     const Report RELEASE_REPORT = {0x0B, 0x00};
     ASSERT_TRUE(VirtualPhoneSendInput(PRESS_REPORT.data(), static_cast<DWORD>(PRESS_REPORT.size())));
     ASSERT_TRUE(VirtualPhoneSendInput(RELEASE_REPORT.data(), static_cast<DWORD>(RELEASE_REPORT.size())));
-    PendingIo first(m_collection->Handle());
-    ASSERT_TRUE(first.StartRead(m_collection->Caps().InputReportByteLength));
+    PendingIo first(m_pCollection->Handle());
+    ASSERT_TRUE(first.StartRead(m_pCollection->Caps().InputReportByteLength));
     ASSERT_TRUE(first.Wait(WAIT_MS));
     EXPECT_TRUE(ReadBackAs(PRESS_REPORT, first.Data()));
-    PendingIo second(m_collection->Handle());
-    ASSERT_TRUE(second.StartRead(m_collection->Caps().InputReportByteLength));
+    PendingIo second(m_pCollection->Handle());
+    ASSERT_TRUE(second.StartRead(m_pCollection->Caps().InputReportByteLength));
     ASSERT_TRUE(second.Wait(WAIT_MS));
     EXPECT_TRUE(ReadBackAs(RELEASE_REPORT, second.Data()));
 }
@@ -302,31 +302,31 @@ TEST_F(VirtualPhoneTest, OutputReportsWrittenAndSetAreRecordedInOrder)
 {
     Plug("keypad");
     // Report 2: Off-Hook, Mute, Ring, Hold, Microphone from bit 0, then the Ringer.
-    Report ring = m_collection->Build(HidP_Output, LED_PAGE, RING_LAMP_USAGE);
-    Report hold = m_collection->Build(HidP_Output, LED_PAGE, HOLD_LAMP_USAGE);
-    PendingIo write(m_collection->Handle());
+    Report ring = m_pCollection->Build(HidP_Output, LED_PAGE, RING_LAMP_USAGE);
+    Report hold = m_pCollection->Build(HidP_Output, LED_PAGE, HOLD_LAMP_USAGE);
+    PendingIo write(m_pCollection->Handle());
     ASSERT_TRUE(write.StartWrite(ring));
     ASSERT_TRUE(write.Wait(WAIT_MS));
     EXPECT_TRUE(write.Succeeded()) << write.Error();
-    EXPECT_TRUE(::HidD_SetOutputReport(m_collection->Handle(), hold.data(), static_cast<ULONG>(hold.size())));
+    EXPECT_TRUE(::HidD_SetOutputReport(m_pCollection->Handle(), hold.data(), static_cast<ULONG>(hold.size())));
     EXPECT_EQ((std::vector<Report>{{0x02, 0x04, 0x00}, {0x02, 0x08, 0x00}}), TakeOutputs());
     EXPECT_TRUE(TakeOutputs().empty()) << "what was taken is forgotten";
     ASSERT_TRUE(VirtualPhoneUnplug());
 
     // Each lamp in a report of its own.
     Plug("headset-ids");
-    ring = m_collection->Build(HidP_Output, LED_PAGE, RING_LAMP_USAGE);
-    hold = m_collection->Build(HidP_Output, LED_PAGE, HOLD_LAMP_USAGE);
-    EXPECT_TRUE(::HidD_SetOutputReport(m_collection->Handle(), ring.data(), static_cast<ULONG>(ring.size())));
-    EXPECT_TRUE(::HidD_SetOutputReport(m_collection->Handle(), hold.data(), static_cast<ULONG>(hold.size())));
+    ring = m_pCollection->Build(HidP_Output, LED_PAGE, RING_LAMP_USAGE);
+    hold = m_pCollection->Build(HidP_Output, LED_PAGE, HOLD_LAMP_USAGE);
+    EXPECT_TRUE(::HidD_SetOutputReport(m_pCollection->Handle(), ring.data(), static_cast<ULONG>(ring.size())));
+    EXPECT_TRUE(::HidD_SetOutputReport(m_pCollection->Handle(), hold.data(), static_cast<ULONG>(hold.size())));
     EXPECT_EQ((std::vector<Report>{{0x18, 0x01}, {0x20, 0x01}}), TakeOutputs());
 }
 
 TEST_F(VirtualPhoneTest, UnplugFailsAPendingReadAndPluggingAgainWorks)
 {
     Plug("headset-ids");
-    PendingIo read(m_collection->Handle());
-    ASSERT_TRUE(read.StartRead(m_collection->Caps().InputReportByteLength));
+    PendingIo read(m_pCollection->Handle());
+    ASSERT_TRUE(read.StartRead(m_pCollection->Caps().InputReportByteLength));
     ASSERT_TRUE(VirtualPhoneUnplug());
     ASSERT_TRUE(read.Wait(WAIT_MS)) << "the read was left hanging";
     EXPECT_FALSE(read.Succeeded());
@@ -346,9 +346,9 @@ TEST_F(VirtualPhoneTest, UnplugFailsAPendingReadAndPluggingAgainWorks)
 TEST_F(VirtualPhoneTest, ADeviceThatStopsAnsweringHoldsWritesUntilItAnswersOrGoes)
 {
     Plug("keypad");
-    Report ring = m_collection->Build(HidP_Output, LED_PAGE, RING_LAMP_USAGE);
+    Report ring = m_pCollection->Build(HidP_Output, LED_PAGE, RING_LAMP_USAGE);
     ASSERT_TRUE(VirtualPhoneSetAnswering(FALSE));
-    PendingIo held(m_collection->Handle());
+    PendingIo held(m_pCollection->Handle());
     ASSERT_TRUE(held.StartWrite(ring));
     EXPECT_FALSE(held.Wait(500)) << "a write to a silent device completed";
     EXPECT_TRUE(TakeOutputs().empty());
@@ -358,7 +358,7 @@ TEST_F(VirtualPhoneTest, ADeviceThatStopsAnsweringHoldsWritesUntilItAnswersOrGoe
     EXPECT_EQ(std::vector<Report>{Report({0x02, 0x04, 0x00})}, TakeOutputs());
 
     ASSERT_TRUE(VirtualPhoneSetAnswering(FALSE));
-    PendingIo lost(m_collection->Handle());
+    PendingIo lost(m_pCollection->Handle());
     ASSERT_TRUE(lost.StartWrite(ring));
     EXPECT_FALSE(lost.Wait(300));
     ASSERT_TRUE(VirtualPhoneUnplug());
