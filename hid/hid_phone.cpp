@@ -11,12 +11,12 @@ const DWORD WRITE_WAIT_MS = 500;
 // How long closing waits for a write the device left unanswered.
 const DWORD CLOSE_WAIT_MS = 200;
 
-bool HoldsLamp(const HIDP_BUTTON_CAPS& cap)
+BOOL HoldsLamp(const HIDP_BUTTON_CAPS& cap)
 {
     if (cap.UsagePage == HID_PAGE_LED)
-        return true;
+        return TRUE;
     if (cap.UsagePage != HID_PAGE_TELEPHONY)
-        return false;
+        return FALSE;
     if (cap.IsRange)
         return cap.Range.UsageMin <= HID_TELEPHONY_RINGER && HID_TELEPHONY_RINGER <= cap.Range.UsageMax;
     return cap.NotRange.Usage == HID_TELEPHONY_RINGER;
@@ -36,32 +36,32 @@ CHidPhone* CHidPhone::Open(const wchar_t* pszPath)
     return pPhone;
 }
 
-bool CHidPhone::Init()
+BOOL CHidPhone::Init()
 {
     if (!::HidD_GetPreparsedData(m_hDevice, &m_pData))
-        return false;
+        return FALSE;
     if (::HidP_GetCaps(m_pData, &m_caps) != HIDP_STATUS_SUCCESS || m_caps.InputReportByteLength == 0)
-        return false;
+        return FALSE;
     if (!m_decoder.Init(m_pData, m_caps))
-        return false;
+        return FALSE;
 
     USHORT nCaps = m_caps.NumberOutputButtonCaps;
     if (nCaps == 0 || m_caps.OutputReportByteLength == 0)
-        return true; // a device without lamps: commands have nothing to do
+        return TRUE; // a device without lamps: commands have nothing to do
     HIDP_BUTTON_CAPS* pCaps = new HIDP_BUTTON_CAPS[nCaps];
     if (::HidP_GetButtonCaps(HidP_Output, pCaps, &nCaps, m_pData) != HIDP_STATUS_SUCCESS)
         nCaps = 0;
     for (USHORT i = 0; i < nCaps; ++i) {
         if (!HoldsLamp(pCaps[i]))
             continue;
-        bool bKnown = false;
+        BOOL bKnown = FALSE;
         for (int j = 0; j < m_nLampReports; ++j)
             bKnown = bKnown || m_aLampReports[j] == pCaps[i].ReportID;
         if (!bKnown && m_nLampReports < MAX_LAMP_REPORTS)
             m_aLampReports[m_nLampReports++] = pCaps[i].ReportID;
     }
     delete[] pCaps;
-    return true;
+    return TRUE;
 }
 
 CHidPhone::~CHidPhone()
@@ -80,7 +80,7 @@ BOOL CHidPhone::SendCommand(DWORD code)
     const LampUsage* pLamps = FindCommandLamps(code);
     if (pLamps == nullptr)
         return FALSE;
-    ::InterlockedExchange(&m_lastCommand, static_cast<LONG>(code));
+    ::InterlockedExchange(&m_lLastCommand, static_cast<LONG>(code));
 
     ULONG cb = m_caps.OutputReportByteLength;
     BYTE* pReport = new BYTE[cb > 0 ? cb : 1];

@@ -21,7 +21,7 @@ public:
     HANDLE Handle() const { return m_hDevice; }
     ULONG InputLength() const { return m_caps.InputReportByteLength; }
     CInputDecoder& Decoder() { return m_decoder; }
-    volatile LONG* LastCommand() { return &m_lastCommand; }
+    volatile LONG* LastCommand() { return &m_lLastCommand; }
 
     // Sets the lamps (and the ringer) for a phone state command, in every
     // output report that holds any. TRUE when each was written, or there was
@@ -29,11 +29,11 @@ public:
     // in time. On any thread; one at a time.
     BOOL SendCommand(DWORD code);
     // Whether a command other than idle was the last sent.
-    bool HasLitLamps() const { return m_lastCommand != 0 && m_lastCommand != QV_COMMAND_IDLE; }
+    BOOL HasLitLamps() const { return m_lLastCommand != 0 && m_lLastCommand != QV_COMMAND_IDLE; }
 
 private:
     CHidPhone() = default;
-    bool Init();
+    BOOL Init();
     BOOL WriteReport(const BYTE* pReport, ULONG cb);
 
     static const int MAX_LAMP_REPORTS = 8;
@@ -45,5 +45,5 @@ private:
     UCHAR m_aLampReports[MAX_LAMP_REPORTS] = {};
     int m_nLampReports = 0;
     IoSlot* m_pStuckWrite = nullptr; // a write the device has not answered
-    volatile LONG m_lastCommand = 0;
+    volatile LONG m_lLastCommand = 0;
 };

@@ -7,19 +7,19 @@ namespace {
 // Bit 0 of a main item's data: Constant rather than Data.
 const USHORT HID_MAIN_ITEM_CONSTANT = 0x01;
 
-bool Contains(const USAGE_AND_PAGE* pList, ULONG n, USHORT page, USHORT usage)
+BOOL Contains(const USAGE_AND_PAGE* pList, ULONG n, USHORT page, USHORT usage)
 {
     for (ULONG i = 0; i < n; ++i) {
         if (pList[i].UsagePage == page && pList[i].Usage == usage)
-            return true;
+            return TRUE;
     }
-    return false;
+    return FALSE;
 }
 
-bool CoversHookSwitch(const HIDP_BUTTON_CAPS& cap)
+BOOL CoversHookSwitch(const HIDP_BUTTON_CAPS& cap)
 {
     if (cap.UsagePage != HID_PAGE_TELEPHONY)
-        return false;
+        return FALSE;
     if (cap.IsRange)
         return cap.Range.UsageMin <= HID_TELEPHONY_HOOK_SWITCH && HID_TELEPHONY_HOOK_SWITCH <= cap.Range.UsageMax;
     return cap.NotRange.Usage == HID_TELEPHONY_HOOK_SWITCH;
@@ -41,19 +41,19 @@ CInputDecoder::~CInputDecoder()
         delete[] keys.pDown;
 }
 
-bool CInputDecoder::Init(PHIDP_PREPARSED_DATA pData, const HIDP_CAPS& caps)
+BOOL CInputDecoder::Init(PHIDP_PREPARSED_DATA pData, const HIDP_CAPS& caps)
 {
     m_pData = pData;
-    m_maxUsages = ::HidP_MaxUsageListLength(HidP_Input, 0, pData);
-    if (m_maxUsages == 0)
-        m_maxUsages = 1;
-    m_pNow = new USAGE_AND_PAGE[m_maxUsages];
+    m_nMaxUsages = ::HidP_MaxUsageListLength(HidP_Input, 0, pData);
+    if (m_nMaxUsages == 0)
+        m_nMaxUsages = 1;
+    m_pNow = new USAGE_AND_PAGE[m_nMaxUsages];
 
     USHORT nCaps = caps.NumberInputButtonCaps;
     if (nCaps == 0)
-        return true;
+        return TRUE;
     HIDP_BUTTON_CAPS* pCaps = new HIDP_BUTTON_CAPS[nCaps];
-    bool bRead = ::HidP_GetButtonCaps(HidP_Input, pCaps, &nCaps, pData) == HIDP_STATUS_SUCCESS;
+    BOOL bRead = ::HidP_GetButtonCaps(HidP_Input, pCaps, &nCaps, pData) == HIDP_STATUS_SUCCESS;
     for (USHORT i = 0; bRead && i < nCaps; ++i) {
         // IsAbsolute tells a hook switch that reports where the hook is from
         // one that reports only that it moved.
@@ -61,7 +61,7 @@ bool CInputDecoder::Init(PHIDP_PREPARSED_DATA pData, const HIDP_CAPS& caps)
         // usage it names (a speakerphone's firmware flags its hook switch so;
         // Wine's parser then reads the key pad's bits as the hook's).
         if (CoversHookSwitch(pCaps[i]) && (pCaps[i].BitField & HID_MAIN_ITEM_CONSTANT) == 0)
-            m_hookKind[pCaps[i].ReportID] = pCaps[i].IsAbsolute ? HOOK_ABSOLUTE : HOOK_TOGGLE;
+            m_aHookKind[pCaps[i].ReportID] = pCaps[i].IsAbsolute ? HOOK_ABSOLUTE : HOOK_TOGGLE;
     }
     delete[] pCaps;
     return bRead;
@@ -75,7 +75,7 @@ CInputDecoder::ReportKeys* CInputDecoder::KeysOf(UCHAR id)
     }
     for (ReportKeys& keys : m_aKeys) {
         if (!keys.bUsed) {
-            keys = {true, id, 0, new USAGE_AND_PAGE[m_maxUsages]};
+            keys = {TRUE, id, 0, new USAGE_AND_PAGE[m_nMaxUsages]};
             return &keys;
         }
     }
@@ -87,7 +87,7 @@ int CInputDecoder::Decode(const BYTE* pReport, ULONG cb, volatile LONG* pLastCom
 {
     if (m_pNow == nullptr || cb == 0)
         return 0;
-    ULONG nNow = m_maxUsages;
+    ULONG nNow = m_nMaxUsages;
     // A report with no buttons down, or none at all in it, lists nothing.
     if (::HidP_GetUsagesEx(HidP_Input, 0, m_pNow, &nNow, m_pData, reinterpret_cast<PCHAR>(const_cast<BYTE*>(pReport)),
                            cb)
@@ -96,12 +96,12 @@ int CInputDecoder::Decode(const BYTE* pReport, ULONG cb, volatile LONG* pLastCom
 
     int count = 0;
     UCHAR id = pReport[0];
-    if (m_hookKind[id] != HOOK_NONE) {
-        bool bDown = Contains(m_pNow, nNow, HID_PAGE_TELEPHONY, HID_TELEPHONY_HOOK_SWITCH);
-        bool bOffHook = m_hookKind[id] == HOOK_ABSOLUTE ? bDown : (bDown != m_bOffHook);
+    if (m_aHookKind[id] != HOOK_NONE) {
+        BOOL bDown = Contains(m_pNow, nNow, HID_PAGE_TELEPHONY, HID_TELEPHONY_HOOK_SWITCH);
+        BOOL bOffHook = m_aHookKind[id] == HOOK_ABSOLUTE ? bDown : (bDown != m_bOffHook);
         if (bOffHook != m_bOffHook) {
             m_bOffHook = bOffHook;
-            bool bAnswer = bOffHook
+            BOOL bAnswer = bOffHook
                 && ::InterlockedCompareExchange(pLastCommand, QV_COMMAND_RINGING_ANSWERED, QV_COMMAND_RINGING) == QV_COMMAND_RINGING;
             count = Append(FindHookEvents(bOffHook, bAnswer), aEvents, count, nMax);
         }

@@ -22,7 +22,7 @@ public:
 
     // Learns the device's reports from its parsed descriptor, which must
     // outlive the decoder. False if it cannot be read.
-    bool Init(PHIDP_PREPARSED_DATA pData, const HIDP_CAPS& caps);
+    BOOL Init(PHIDP_PREPARSED_DATA pData, const HIDP_CAPS& caps);
 
     // One input report, its report id first. *pLastCommand is the command
     // last sent to the device: lifting the hook while it is "ringing"
@@ -34,7 +34,7 @@ private:
     // The keys down in the last report of one report id: a report of another
     // id says nothing about them.
     struct ReportKeys {
-        bool bUsed;
+        BOOL bUsed;
         UCHAR id;
         ULONG nDown;
         USAGE_AND_PAGE* pDown;
@@ -45,9 +45,9 @@ private:
     ReportKeys* KeysOf(UCHAR id);
 
     PHIDP_PREPARSED_DATA m_pData = nullptr;
-    ULONG m_maxUsages = 0;
+    ULONG m_nMaxUsages = 0;
     USAGE_AND_PAGE* m_pNow = nullptr;
     ReportKeys m_aKeys[MAX_REPORT_IDS] = {};
-    BYTE m_hookKind[256] = {}; // per report id: how it reports the hook switch
-    bool m_bOffHook = false;   // a device starts on-hook until it says otherwise
+    BYTE m_aHookKind[256] = {}; // per report id: how it reports the hook switch
+    BOOL m_bOffHook = FALSE;   // a device starts on-hook until it says otherwise
 };

@@ -24,10 +24,10 @@ void IoSlot::Free(IoSlot* pSlot)
     ::HeapFree(::GetProcessHeap(), 0, pSlot);
 }
 
-bool IoSlot::FreeWhenDone(IoSlot* pSlot, DWORD waitMs)
+BOOL IoSlot::FreeWhenDone(IoSlot* pSlot, DWORD waitMs)
 {
     if (pSlot != nullptr && ::WaitForSingleObject(pSlot->ov.hEvent, waitMs) != WAIT_OBJECT_0)
-        return false;
+        return FALSE;
     Free(pSlot);
-    return true;
+    return TRUE;
 }

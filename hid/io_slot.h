@@ -15,6 +15,6 @@ struct IoSlot {
     // Frees one whose request never started, or is over.
     static void Free(IoSlot* pSlot);
     // Frees one whose request started, if it ends within waitMs; returns whether it did.
-    static bool FreeWhenDone(IoSlot* pSlot, DWORD waitMs);
-    bool IsDone() const { return ::WaitForSingleObject(ov.hEvent, 0) == WAIT_OBJECT_0; }
+    static BOOL FreeWhenDone(IoSlot* pSlot, DWORD waitMs);
+    BOOL IsDone() const { return ::WaitForSingleObject(ov.hEvent, 0) == WAIT_OBJECT_0; }
 };

@@ -24,7 +24,7 @@ CPhoneThread* CPhoneThread::Start()
         delete pThread;
         return nullptr;
     }
-    pThread->m_hThread = ::CreateThread(nullptr, 0, ThreadMain, pThread, 0, &pThread->m_threadId);
+    pThread->m_hThread = ::CreateThread(nullptr, 0, ThreadMain, pThread, 0, &pThread->m_dwThreadId);
     if (pThread->m_hThread == nullptr) {
         ::FreeLibrary(pThread->m_hModule);
         delete pThread;
@@ -57,18 +57,18 @@ CPhoneThread::~CPhoneThread()
 
 void CPhoneThread::Attach(CHidPhone* pPhone, QV_HANDSET_CALLBACK callback, void* context)
 {
-    m_callback = callback;
-    m_context = context;
+    m_pfnCallback = callback;
+    m_pContext = context;
     m_pPhone = pPhone;
     ::SetEvent(m_hAttached); // the thread reads the fields above only after this
 }
 
 void CPhoneThread::Stop()
 {
-    ::InterlockedExchange(&m_stopped, 1);
+    ::InterlockedExchange(&m_lStopped, 1);
     ::SetEvent(m_hStop);
-    if (::GetCurrentThreadId() == m_threadId) {
-        m_bDetached = true;
+    if (::GetCurrentThreadId() == m_dwThreadId) {
+        m_bDetached = TRUE;
         return;
     }
     ::WaitForSingleObject(m_hThread, INFINITE);
@@ -86,7 +86,7 @@ DWORD WINAPI CPhoneThread::ThreadMain(void* pParam)
     return 0;
 }
 
-bool CPhoneThread::CreateWatch()
+BOOL CPhoneThread::CreateWatch()
 {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
@@ -96,7 +96,7 @@ bool CPhoneThread::CreateWatch()
     ::RegisterClassExW(&wc); // already there from an earlier open: as good
     m_hWnd = ::CreateWindowExW(0, WATCH_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, m_hModule, this);
     if (m_hWnd == nullptr)
-        return false;
+        return FALSE;
     // Told of every HID collection that arrives, from the system's own
     // notice: an open with nothing new plugged in need not walk the tree.
     DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
@@ -107,14 +107,14 @@ bool CPhoneThread::CreateWatch()
     if (m_hNotify == nullptr) {
         ::DestroyWindow(m_hWnd);
         m_hWnd = nullptr;
-        return false;
+        return FALSE;
     }
-    return true;
+    return TRUE;
 }
 
 void CPhoneThread::Run()
 {
-    bool bWatching = CreateWatch();
+    BOOL bWatching = CreateWatch();
     ::SetEvent(m_hReady);
     if (!bWatching)
         return;
@@ -148,7 +148,7 @@ LRESULT CALLBACK CPhoneThread::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARA
                             reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
     auto* pThread = reinterpret_cast<CPhoneThread*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
     if (msg == WM_DEVICECHANGE && wParam == DBT_DEVICEARRIVAL && pThread != nullptr) {
-        ::InterlockedExchange(&pThread->m_arrived, 1);
+        ::InterlockedExchange(&pThread->m_lArrived, 1);
         return TRUE;
     }
     return ::DefWindowProcW(hWnd, msg, wParam, lParam);
@@ -156,7 +156,7 @@ LRESULT CALLBACK CPhoneThread::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARA
 
 void CPhoneThread::ReadNext()
 {
-    if (m_pPhone == nullptr || m_lost != 0)
+    if (m_pPhone == nullptr || m_lLost != 0)
         return;
     if (m_pRead == nullptr) {
         m_pRead = IoSlot::Create(m_pPhone->InputLength());
@@ -202,9 +202,9 @@ void CPhoneThread::OnReadDone()
 
 void CPhoneThread::OnDeviceLost()
 {
-    if (m_lost != 0)
+    if (m_lLost != 0)
         return;
-    ::InterlockedExchange(&m_lost, 1);
+    ::InterlockedExchange(&m_lLost, 1);
     Report(QV_EVENT_DEVICE_LOST, 0);
 }
 
@@ -221,7 +221,7 @@ void CPhoneThread::EndReading()
 
 void CPhoneThread::Report(int type, int value)
 {
-    if (m_stopped != 0 || m_callback == nullptr)
+    if (m_lStopped != 0 || m_pfnCallback == nullptr)
         return;
-    m_callback(type, value, m_context);
+    m_pfnCallback(type, value, m_pContext);
 }

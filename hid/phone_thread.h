@@ -13,15 +13,15 @@ public:
     // thread cannot start.
     static CPhoneThread* Start();
 
-    // Whether a HID device has arrived since the last call; true the first time.
-    bool TakeArrival() { return ::InterlockedExchange(&m_arrived, 0) != 0; }
+    // Whether a HID device has arrived since the last call; TRUE the first time.
+    BOOL TakeArrival() { return ::InterlockedExchange(&m_lArrived, 0) != 0; }
 
     // Hands over the opened phone, to be read and reported from until Stop.
     // Once for each thread.
     void Attach(CHidPhone* pPhone, QV_HANDSET_CALLBACK callback, void* context);
     CHidPhone* Phone() const { return m_pPhone; }
     // Whether its phone has gone (its lost event reported).
-    bool IsLost() const { return m_lost != 0; }
+    BOOL IsLost() const { return m_lLost != 0; }
 
     // No callback starts after this; it returns once a running one has,
     // unless called from the callback itself. Frees the object and the
@@ -34,15 +34,15 @@ private:
     static DWORD WINAPI ThreadMain(void* pParam);
     static LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void Run();
-    bool CreateWatch();
+    BOOL CreateWatch();
     void ReadNext();
     void OnReadDone();
     void OnDeviceLost();
     void EndReading();
     void Report(int type, int value);
 
-    QV_HANDSET_CALLBACK m_callback = nullptr;
-    void* m_context = nullptr;
+    QV_HANDSET_CALLBACK m_pfnCallback = nullptr;
+    void* m_pContext = nullptr;
     CHidPhone* m_pPhone = nullptr;
     IoSlot* m_pRead = nullptr; // the read in flight, while reading
     HMODULE m_hModule = nullptr;
@@ -50,11 +50,11 @@ private:
     HANDLE m_hStop = nullptr;
     HANDLE m_hAttached = nullptr;
     HANDLE m_hThread = nullptr;
-    DWORD m_threadId = 0;
+    DWORD m_dwThreadId = 0;
     HWND m_hWnd = nullptr;
     HDEVNOTIFY m_hNotify = nullptr;
-    volatile LONG m_arrived = 1;
-    volatile LONG m_stopped = 0;
-    bool m_bDetached = false; // stopped from its own thread, which then frees the object
-    volatile LONG m_lost = 0;
+    volatile LONG m_lArrived = 1;
+    volatile LONG m_lStopped = 0;
+    BOOL m_bDetached = FALSE; // stopped from its own thread, which then frees the object
+    volatile LONG m_lLost = 0;
 };

@@ -72,7 +72,7 @@ const UsageEvents* FindUsageEvents(USHORT page, USHORT usage)
     return nullptr;
 }
 
-const UsageEvents& FindHookEvents(bool bOffHook, bool bRinging)
+const UsageEvents& FindHookEvents(BOOL bOffHook, BOOL bRinging)
 {
     if (!bOffHook)
         return s_onHook;

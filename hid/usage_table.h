@@ -26,7 +26,7 @@ const UsageEvents* FindUsageEvents(USHORT page, USHORT usage);
 
 // The events for the hook switch changing: going off-hook, while ringing or
 // not, and going back on-hook.
-const UsageEvents& FindHookEvents(bool bOffHook, bool bRinging);
+const UsageEvents& FindHookEvents(BOOL bOffHook, BOOL bRinging);
 
 // The usages to set in the output reports for a phone state command, ended
 // by a zero usage; null for a code that is not a command.

@@ -280,7 +280,7 @@ BOOL CHidPanelWindow::SendKeys(USAGE key)
     if (::HidP_GetSpecificButtonCaps(HidP_Input, PAGE_TELEPHONY, 0, anchor, &caps, &nCaps, m_pData) !=
         HIDP_STATUS_SUCCESS)
         return FALSE;
-    BYTE report[kVirtualPhoneMaxReport] = {};
+    BYTE report[VIRTUAL_PHONE_MAX_REPORT] = {};
     ULONG cb = m_caps.InputReportByteLength;
     if (cb > sizeof(report) ||
         ::HidP_InitializeReportForID(HidP_Input, caps.ReportID, m_pData, reinterpret_cast<PCHAR>(report), cb) !=
@@ -307,11 +307,11 @@ BOOL CHidPanelWindow::SendKeys(USAGE key)
 // device may give each lamp a report of its own.
 void CHidPanelWindow::TakeLamps()
 {
-    BYTE aReports[16][kVirtualPhoneMaxReport];
+    BYTE aReports[16][VIRTUAL_PHONE_MAX_REPORT];
     DWORD aSizes[16];
     int n = VirtualPhoneTakeOutputs(aReports, aSizes, 16);
     for (int r = 0; r < n && m_pData != nullptr; ++r) {
-        BYTE report[kVirtualPhoneMaxReport] = {};
+        BYTE report[VIRTUAL_PHONE_MAX_REPORT] = {};
         ULONG cb = m_caps.OutputReportByteLength;
         if (cb == 0 || cb > sizeof(report))
             return;

@@ -26,9 +26,9 @@ DWORD ItemSize(const BYTE* p, DWORD cbLeft)
 
 DWORD PutCollectionFirst(const BYTE* pDescriptor, DWORD cb, USHORT usagePage, BYTE* pOut)
 {
-    const DWORD kMaxCollections = 16;
-    DWORD starts[kMaxCollections + 1];
-    USHORT pages[kMaxCollections];
+    const DWORD MAX_COLLECTIONS = 16;
+    DWORD starts[MAX_COLLECTIONS + 1];
+    USHORT pages[MAX_COLLECTIONS];
     DWORD nCollections = 0;
     DWORD depth = 0;
     USHORT page = 0;
@@ -42,7 +42,7 @@ DWORD PutCollectionFirst(const BYTE* pDescriptor, DWORD cb, USHORT usagePage, BY
             page = static_cast<USHORT>(pDescriptor[i + 1] | (size > 2 ? pDescriptor[i + 2] << 8 : 0));
         if (tag == 0xA0) { // Collection
             if (depth == 0) {
-                if (nCollections == kMaxCollections)
+                if (nCollections == MAX_COLLECTIONS)
                     return 0;
                 starts[nCollections] = segmentStart;
                 pages[nCollections++] = page;

@@ -10,10 +10,10 @@
 namespace {
 
 // Exit codes, as handset-sim's: 0 done, 1 the device refused or is missing, 2 bad command line.
-const int kFailed = 1;
-const int kUsage = 2;
+const int EXIT_FAILED = 1;
+const int EXIT_USAGE = 2;
 
-const char kUsageText[] =
+const char USAGE_TEXT[] =
     "usage: hid-phone COMMAND [ARGS]\n"
     "  install          put the driver into this Wine prefix (plug does it too)\n"
     "  models           list the device models, with where each descriptor came from\n"
@@ -27,16 +27,16 @@ const char kUsageText[] =
 int UsageError(const char* message, const char* detail = "")
 {
     fprintf(stderr, "hid-phone: %s%s\nTry 'hid-phone --help'.\n", message, detail);
-    return kUsage;
+    return EXIT_USAGE;
 }
 
 int Run(BOOL ok)
 {
-    return ok ? 0 : kFailed;
+    return ok ? 0 : EXIT_FAILED;
 }
 
-// "02 04 00", "020400" and "02:04:00" alike; false for anything else.
-bool ParseHex(const char* psz, BYTE* pReport, DWORD* pcb)
+// "02 04 00", "020400" and "02:04:00" alike; FALSE for anything else.
+BOOL ParseHex(const char* psz, BYTE* pReport, DWORD* pcb)
 {
     DWORD cb = 0;
     while (*psz != 0) {
@@ -45,8 +45,8 @@ bool ParseHex(const char* psz, BYTE* pReport, DWORD* pcb)
             continue;
         }
         if (!isxdigit(static_cast<unsigned char>(psz[0])) || !isxdigit(static_cast<unsigned char>(psz[1])) ||
-            cb == kVirtualPhoneMaxReport)
-            return false;
+            cb == VIRTUAL_PHONE_MAX_REPORT)
+            return FALSE;
         const char pair[3] = {psz[0], psz[1], 0};
         pReport[cb++] = static_cast<BYTE>(strtoul(pair, nullptr, 16));
         psz += 2;
@@ -67,12 +67,12 @@ int ListModels()
 
 int PrintOutputs()
 {
-    const int kMax = 64;
-    static BYTE reports[kMax][kVirtualPhoneMaxReport];
-    DWORD sizes[kMax];
-    int count = VirtualPhoneTakeOutputs(reports, sizes, kMax);
+    const int MAX_REPORTS = 64;
+    static BYTE reports[MAX_REPORTS][VIRTUAL_PHONE_MAX_REPORT];
+    DWORD sizes[MAX_REPORTS];
+    int count = VirtualPhoneTakeOutputs(reports, sizes, MAX_REPORTS);
     if (count < 0)
-        return kFailed;
+        return EXIT_FAILED;
     for (int i = 0; i < count; ++i) {
         for (DWORD j = 0; j < sizes[i]; ++j)
             printf(j == 0 ? "%02x" : " %02x", reports[i][j]);
@@ -89,10 +89,10 @@ int main(int argc, char** argv)
         return UsageError("no command");
     const char* pszCommand = argv[1];
     if (strcmp(pszCommand, "--help") == 0 || strcmp(pszCommand, "-h") == 0) {
-        fputs(kUsageText, stdout);
+        fputs(USAGE_TEXT, stdout);
         return 0;
     }
-    bool bOneArgument = strcmp(pszCommand, "plug") == 0 || strcmp(pszCommand, "input") == 0;
+    BOOL bOneArgument = strcmp(pszCommand, "plug") == 0 || strcmp(pszCommand, "input") == 0;
     if (argc != (bOneArgument ? 3 : 2))
         return UsageError(bOneArgument ? "one argument expected after " : "no argument expected after ",
                           pszCommand);
@@ -109,7 +109,7 @@ int main(int argc, char** argv)
     if (strcmp(pszCommand, "unplug") == 0)
         return Run(VirtualPhoneUnplug());
     if (strcmp(pszCommand, "input") == 0) {
-        BYTE report[kVirtualPhoneMaxReport];
+        BYTE report[VIRTUAL_PHONE_MAX_REPORT];
         DWORD cb = 0;
         if (!ParseHex(argv[2], report, &cb))
             return UsageError("not a report of 1 to 64 hex bytes: ", argv[2]);

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "standins/hid_phone/virtual_phone_ioctl.h"
+
 // A device model: a real telephony device's report descriptor and attributes,
 // kept as data with where it came from.
 struct VirtualPhoneModel {
@@ -18,13 +20,11 @@ struct VirtualPhoneModel {
 const VirtualPhoneModel* FindVirtualPhoneModel(const char* pszName);
 const VirtualPhoneModel* const* VirtualPhoneModels(int* pnCount);
 
-const DWORD kVirtualPhoneMaxReport = 64;
-
 BOOL VirtualPhoneInstallDriver();
 BOOL VirtualPhonePlug(const VirtualPhoneModel* pModel);
 BOOL VirtualPhoneUnplug();
 BOOL VirtualPhoneSendInput(const BYTE* pReport, DWORD cb);
-int VirtualPhoneTakeOutputs(BYTE aReports[][kVirtualPhoneMaxReport], DWORD aSizes[], int nMax);
+int VirtualPhoneTakeOutputs(BYTE aReports[][VIRTUAL_PHONE_MAX_REPORT], DWORD aSizes[], int nMax);
 BOOL VirtualPhoneSetAnswering(BOOL bAnswering);
 
 // The device path of the plugged device's collection on the given usage page

@@ -19,7 +19,7 @@ namespace {
 
 // Only our driver answers the identify request with its magic: a real device
 // with the same vendor and product ids is left alone.
-bool IsVirtualPhone(HANDLE hDevice)
+BOOL IsVirtualPhone(HANDLE hDevice)
 {
     ULONG magic = 0;
     DWORD cb = 0;
@@ -28,13 +28,13 @@ bool IsVirtualPhone(HANDLE hDevice)
            cb == sizeof(magic) && magic == VIRTUAL_PHONE_MAGIC;
 }
 
-bool UsagePageOf(HANDLE hDevice, USHORT* pPage)
+BOOL UsagePageOf(HANDLE hDevice, USHORT* pPage)
 {
     PHIDP_PREPARSED_DATA pData = nullptr;
     if (!::HidD_GetPreparsedData(hDevice, &pData))
-        return false;
+        return FALSE;
     HIDP_CAPS caps = {};
-    bool ok = ::HidP_GetCaps(pData, &caps) == HIDP_STATUS_SUCCESS;
+    BOOL ok = ::HidP_GetCaps(pData, &caps) == HIDP_STATUS_SUCCESS;
     ::HidD_FreePreparsedData(pData);
     *pPage = caps.UsagePage;
     return ok;
@@ -83,20 +83,20 @@ HANDLE OpenCollection(USHORT usagePage, wchar_t* pszPath, DWORD cchPath)
 
 } // namespace
 
-bool VirtualPhoneIsPresent()
+BOOL VirtualPhoneIsPresent()
 {
     HANDLE hDevice = OpenCollection(0, nullptr, 0);
     if (hDevice == INVALID_HANDLE_VALUE)
-        return false;
+        return FALSE;
     ::CloseHandle(hDevice);
-    return true;
+    return TRUE;
 }
 
-bool VirtualPhoneControl(DWORD code, const void* pIn, DWORD cbIn, void* pOut, DWORD cbOut, DWORD* pcbOut)
+BOOL VirtualPhoneControl(DWORD code, const void* pIn, DWORD cbIn, void* pOut, DWORD cbOut, DWORD* pcbOut)
 {
     HANDLE hDevice = OpenCollection(0, nullptr, 0);
     if (hDevice == INVALID_HANDLE_VALUE)
-        return false;
+        return FALSE;
     DWORD cb = 0;
     BOOL ok = ::DeviceIoControl(hDevice, code, const_cast<void*>(pIn), cbIn, pOut, cbOut, &cb, nullptr);
     ::CloseHandle(hDevice);
@@ -118,27 +118,26 @@ BOOL VirtualPhoneFindCollection(USHORT usagePage, wchar_t* pszPath, DWORD cchPat
 
 BOOL VirtualPhoneSendInput(const BYTE* pReport, DWORD cb)
 {
-    if (pReport == nullptr || cb == 0 || cb > kVirtualPhoneMaxReport)
+    if (pReport == nullptr || cb == 0 || cb > VIRTUAL_PHONE_MAX_REPORT)
         return FALSE;
     return VirtualPhoneControl(IOCTL_VIRTUAL_PHONE_SEND_INPUT, pReport, cb, nullptr, 0, nullptr);
 }
 
-int VirtualPhoneTakeOutputs(BYTE aReports[][kVirtualPhoneMaxReport], DWORD aSizes[], int nMax)
+int VirtualPhoneTakeOutputs(BYTE aReports[][VIRTUAL_PHONE_MAX_REPORT], DWORD aSizes[], int nMax)
 {
-    static_assert(VIRTUAL_PHONE_MAX_REPORT == kVirtualPhoneMaxReport, "one report size for both sides");
-    const int kBatch = 16;
-    VIRTUAL_PHONE_OUTPUT records[kBatch];
+    const int BATCH_REPORTS = 16;
+    VIRTUAL_PHONE_OUTPUT records[BATCH_REPORTS];
     int nTaken = 0;
     // In batches, and never more than asked: what is taken is gone from the device.
     while (nTaken < nMax) {
-        int nAsk = nMax - nTaken < kBatch ? nMax - nTaken : kBatch;
+        int nAsk = nMax - nTaken < BATCH_REPORTS ? nMax - nTaken : BATCH_REPORTS;
         DWORD cb = 0;
         if (!VirtualPhoneControl(IOCTL_VIRTUAL_PHONE_TAKE_OUTPUTS, nullptr, 0, records,
                                  nAsk * sizeof(VIRTUAL_PHONE_OUTPUT), &cb))
             return nTaken > 0 ? nTaken : -1;
         int nGot = static_cast<int>(cb / sizeof(VIRTUAL_PHONE_OUTPUT));
         for (int i = 0; i < nGot; ++i) {
-            DWORD size = records[i].cbReport <= kVirtualPhoneMaxReport ? records[i].cbReport : kVirtualPhoneMaxReport;
+            DWORD size = records[i].cbReport <= VIRTUAL_PHONE_MAX_REPORT ? records[i].cbReport : VIRTUAL_PHONE_MAX_REPORT;
             ::CopyMemory(aReports[nTaken + i], records[i].aReport, size);
             aSizes[nTaken + i] = size;
         }

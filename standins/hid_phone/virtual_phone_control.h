@@ -3,5 +3,5 @@
 
 #include <windows.h>
 
-bool VirtualPhoneIsPresent();
-bool VirtualPhoneControl(DWORD code, const void* pIn, DWORD cbIn, void* pOut, DWORD cbOut, DWORD* pcbOut);
+BOOL VirtualPhoneIsPresent();
+BOOL VirtualPhoneControl(DWORD code, const void* pIn, DWORD cbIn, void* pOut, DWORD cbOut, DWORD* pcbOut);

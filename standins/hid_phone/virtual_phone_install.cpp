@@ -16,12 +16,12 @@
 namespace {
 
 // The System setup class, as in the .inf.
-const GUID kSystemClass = {0x4d36e97d, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
-const wchar_t kDriverFile[] = L"tdvhid.sys";
-const USHORT kTelephonyPage = 0x0B;
-const wchar_t kInfFile[] = L"tdvhid.inf";
+const GUID SYSTEM_CLASS_GUID = {0x4d36e97d, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+const wchar_t DRIVER_FILE[] = L"tdvhid.sys";
+const USHORT TELEPHONY_PAGE = 0x0B;
+const wchar_t INF_FILE[] = L"tdvhid.inf";
 // The class driver takes about two seconds to bring a device up or down.
-const DWORD kPlugTimeoutMs = 15000;
+const DWORD PLUG_TIMEOUT_MS = 15000;
 
 std::wstring ModuleFolder()
 {
@@ -55,17 +55,17 @@ std::wstring DriversFolder()
 std::wstring InstalledInf()
 {
     std::wstring windows = WindowsFolder();
-    return windows.empty() ? windows : windows + L"inf\\" + kInfFile;
+    return windows.empty() ? windows : windows + L"inf\\" + INF_FILE;
 }
 
-bool SameContents(const std::wstring& a, const std::wstring& b)
+BOOL SameContents(const std::wstring& a, const std::wstring& b)
 {
     HANDLE hFiles[2];
     hFiles[0] = ::CreateFileW(a.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     hFiles[1] = ::CreateFileW(b.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
-    bool same = hFiles[0] != INVALID_HANDLE_VALUE && hFiles[1] != INVALID_HANDLE_VALUE;
+    BOOL same = hFiles[0] != INVALID_HANDLE_VALUE && hFiles[1] != INVALID_HANDLE_VALUE;
     while (same) {
         BYTE chunks[2][4096];
         DWORD got[2] = {};
@@ -82,49 +82,49 @@ bool SameContents(const std::wstring& a, const std::wstring& b)
 }
 
 // A loaded driver's file cannot be replaced; the same file need not be.
-bool CopyIfChanged(const std::wstring& from, const std::wstring& to)
+BOOL CopyIfChanged(const std::wstring& from, const std::wstring& to)
 {
     return SameContents(from, to) || ::CopyFileW(from.c_str(), to.c_str(), FALSE);
 }
 
-bool HasOurHardwareId(HDEVINFO hSet, SP_DEVINFO_DATA* pDevice)
+BOOL HasOurHardwareId(HDEVINFO hSet, SP_DEVINFO_DATA* pDevice)
 {
     wchar_t ids[256] = {};
     if (!::SetupDiGetDeviceRegistryPropertyW(hSet, pDevice, SPDRP_HARDWAREID, nullptr,
                                              reinterpret_cast<BYTE*>(ids), sizeof(ids) - 2 * sizeof(wchar_t),
                                              nullptr))
-        return false;
+        return FALSE;
     for (const wchar_t* psz = ids; *psz != 0; psz += ::lstrlenW(psz) + 1)
         if (::lstrcmpiW(psz, VIRTUAL_PHONE_HARDWARE_ID) == 0)
-            return true;
-    return false;
+            return TRUE;
+    return FALSE;
 }
 
-bool WaitForPresence(bool bPresent)
+BOOL WaitForPresence(BOOL bPresent)
 {
     DWORD start = ::GetTickCount();
     while (VirtualPhoneIsPresent() != bPresent) {
-        if (::GetTickCount() - start > kPlugTimeoutMs)
-            return false;
+        if (::GetTickCount() - start > PLUG_TIMEOUT_MS)
+            return FALSE;
         ::Sleep(100);
     }
-    return true;
+    return TRUE;
 }
 
-bool SetDword(HKEY hKey, const wchar_t* pszName, DWORD value)
+BOOL SetDword(HKEY hKey, const wchar_t* pszName, DWORD value)
 {
     return ::RegSetValueExW(hKey, pszName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value)) ==
            ERROR_SUCCESS;
 }
 
-bool WriteModel(HKEY hKey, const VirtualPhoneModel& model)
+BOOL WriteModel(HKEY hKey, const VirtualPhoneModel& model)
 {
     wchar_t name[64];
     int cch = ::MultiByteToWideChar(CP_UTF8, 0, model.pszName, -1, name, ARRAYSIZE(name));
     BYTE descriptor[VIRTUAL_PHONE_MAX_DESCRIPTOR];
-    DWORD cbDescriptor = PutCollectionFirst(model.pDescriptor, model.cbDescriptor, kTelephonyPage, descriptor);
+    DWORD cbDescriptor = PutCollectionFirst(model.pDescriptor, model.cbDescriptor, TELEPHONY_PAGE, descriptor);
     if (cch == 0 || cbDescriptor == 0)
-        return false;
+        return FALSE;
     return ::RegSetValueExW(hKey, VIRTUAL_PHONE_VALUE_DESCRIPTOR, 0, REG_BINARY, descriptor, cbDescriptor) ==
                ERROR_SUCCESS &&
            SetDword(hKey, VIRTUAL_PHONE_VALUE_VENDOR, model.wVendorId) &&
@@ -136,19 +136,19 @@ bool WriteModel(HKEY hKey, const VirtualPhoneModel& model)
 
 // Registers the device with the model in its key. The driver is given to it
 // afterwards, so that it finds the model at its first start.
-bool RegisterDevice(const VirtualPhoneModel& model)
+BOOL RegisterDevice(const VirtualPhoneModel& model)
 {
-    HDEVINFO hSet = ::SetupDiCreateDeviceInfoList(&kSystemClass, nullptr);
+    HDEVINFO hSet = ::SetupDiCreateDeviceInfoList(&SYSTEM_CLASS_GUID, nullptr);
     if (hSet == INVALID_HANDLE_VALUE)
-        return false;
+        return FALSE;
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof(device);
-    static const wchar_t kHardwareIds[] = VIRTUAL_PHONE_HARDWARE_ID L"\0";
-    bool ok = ::SetupDiCreateDeviceInfoW(hSet, L"TDVHID", &kSystemClass, nullptr, nullptr,
+    static const wchar_t s_szHardwareIds[] = VIRTUAL_PHONE_HARDWARE_ID L"\0";
+    BOOL ok = ::SetupDiCreateDeviceInfoW(hSet, L"TDVHID", &SYSTEM_CLASS_GUID, nullptr, nullptr,
                                          DICD_GENERATE_ID, &device) &&
               ::SetupDiSetDeviceRegistryPropertyW(hSet, &device, SPDRP_HARDWAREID,
-                                                  reinterpret_cast<const BYTE*>(kHardwareIds),
-                                                  sizeof(kHardwareIds)) &&
+                                                  reinterpret_cast<const BYTE*>(s_szHardwareIds),
+                                                  sizeof(s_szHardwareIds)) &&
               ::SetupDiCallClassInstaller(DIF_REGISTERDEVICE, hSet, &device);
     if (ok) {
         HKEY hKey = ::SetupDiCreateDevRegKeyW(hSet, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr);
@@ -169,7 +169,7 @@ BOOL VirtualPhoneInstallDriver()
     std::wstring from = ModuleFolder(), drivers = DriversFolder(), inf = InstalledInf();
     if (from.empty() || drivers.empty() || inf.empty())
         return FALSE;
-    return CopyIfChanged(from + kDriverFile, drivers + kDriverFile) && CopyIfChanged(from + kInfFile, inf);
+    return CopyIfChanged(from + DRIVER_FILE, drivers + DRIVER_FILE) && CopyIfChanged(from + INF_FILE, inf);
 }
 
 BOOL VirtualPhonePlug(const VirtualPhoneModel* pModel)
@@ -182,7 +182,7 @@ BOOL VirtualPhonePlug(const VirtualPhoneModel* pModel)
     BOOL bReboot = FALSE;
     if (!::UpdateDriverForPlugAndPlayDevicesW(nullptr, VIRTUAL_PHONE_HARDWARE_ID, InstalledInf().c_str(),
                                               INSTALLFLAG_FORCE, &bReboot) ||
-        !WaitForPresence(true)) {
+        !WaitForPresence(TRUE)) {
         VirtualPhoneUnplug();
         return FALSE;
     }
@@ -193,15 +193,15 @@ BOOL VirtualPhoneUnplug()
 {
     // Every device of ours, present or not: a plug that failed half-way may
     // have left one registered without its driver.
-    HDEVINFO hSet = ::SetupDiGetClassDevsW(&kSystemClass, nullptr, nullptr, 0);
+    HDEVINFO hSet = ::SetupDiGetClassDevsW(&SYSTEM_CLASS_GUID, nullptr, nullptr, 0);
     if (hSet == INVALID_HANDLE_VALUE)
         return FALSE;
-    bool ok = true;
+    BOOL ok = TRUE;
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof(device);
     for (DWORD i = 0; ::SetupDiEnumDeviceInfo(hSet, i, &device); ++i)
         if (HasOurHardwareId(hSet, &device) && !::SetupDiCallClassInstaller(DIF_REMOVE, hSet, &device))
-            ok = false;
+            ok = FALSE;
     ::SetupDiDestroyDeviceInfoList(hSet);
-    return ok && WaitForPresence(false);
+    return ok && WaitForPresence(FALSE);
 }

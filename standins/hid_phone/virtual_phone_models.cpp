@@ -20,7 +20,7 @@ namespace {
 // usb_hid_consumer_transport_descriptors.h put in. The SDK publishes no
 // product id: 0x0a12 is the vendor id of Qualcomm's (formerly CSR's) USB
 // audio devices, 0x4007 our own choice.
-const BYTE kQualcommAdkHeadset[] = {
+const BYTE s_abQualcommAdkHeadset[] = {
     0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01, 0x15, 0x00, 0x25, 0x01,
     0x09, 0xCD, 0x09, 0xB5, 0x09, 0xB6, 0x09, 0xB7, 0x75, 0x01, 0x95, 0x04,
     0x81, 0x02, 0x15, 0x00, 0x25, 0x01, 0x09, 0xB0, 0x09, 0xB1, 0x09, 0xB3,
@@ -49,7 +49,7 @@ const BYTE kQualcommAdkHeadset[] = {
 // The 191 bytes were read from /sys/class/hidraw/hidraw5/device/report_descriptor
 // and published in https://github.com/jerryfane/voice, file
 // internal/hid/telephony_test.go (powerConfDescriptor); no version was given.
-const BYTE kAnkerPowerConf[] = {
+const BYTE s_abAnkerPowerConf[] = {
     0x05, 0x0c, 0x09, 0x01, 0xa1, 0x01, 0x85, 0x01, 0x15, 0x00, 0x25, 0x01,
     0x09, 0xe9, 0x09, 0xea, 0x09, 0xe2, 0x09, 0xcd, 0x09, 0xb5, 0x09, 0xb6,
     0x09, 0xb3, 0x09, 0xb7, 0x75, 0x01, 0x95, 0x08, 0x81, 0x42, 0xc0, 0x05,
@@ -79,7 +79,7 @@ const BYTE kAnkerPowerConf[] = {
 // (consumer keys, firmware update, vendor commands) are left out. The ids are
 // the ones that file declares (MS_VENDOR_ID 0x045e, MS_PRODUCT_ID 0x0852,
 // MS_PRODUCT_VERSION 0x0112).
-const BYTE kJlabToggleHook[] = {
+const BYTE s_abJlabToggleHook[] = {
     0x05, 0x0B, 0x09, 0x05, 0xA1, 0x01, 0x85, 0x0B, 0x15, 0x00, 0x25, 0x01,
     0x75, 0x01, 0x09, 0x20, 0x95, 0x01, 0x81, 0x06, 0x09, 0x2F, 0x95, 0x01,
     0x81, 0x06, 0x09, 0x24, 0x09, 0x21, 0x09, 0x26, 0x95, 0x03, 0x81, 0x06,
@@ -89,21 +89,21 @@ const BYTE kJlabToggleHook[] = {
     0x95, 0x06, 0x91, 0x22, 0x75, 0x01, 0x95, 0x02, 0x91, 0x01, 0xC0,
 };
 
-const VirtualPhoneModel kModels[] = {
-    {"headset-ids", 0x0a12, 0x4007, 0x0100, kQualcommAdkHeadset, sizeof(kQualcommAdkHeadset),
+const VirtualPhoneModel s_aModels[] = {
+    {"headset-ids", 0x0a12, 0x4007, 0x0100, s_abQualcommAdkHeadset, sizeof(s_abQualcommAdkHeadset),
      "Qualcomm ADK default USB headset descriptor, github.com/yangjianwei12/yang "
      "adk/src/domains/usb/usb_hid/usb_hid_consumer_transport_descriptors.c"},
-    {"keypad", 0x291a, 0x3301, 0x0000, kAnkerPowerConf, sizeof(kAnkerPowerConf),
+    {"keypad", 0x291a, 0x3301, 0x0000, s_abAnkerPowerConf, sizeof(s_abAnkerPowerConf),
      "Anker PowerConf 291a:3301 captured from sysfs, github.com/jerryfane/voice "
      "internal/hid/telephony_test.go"},
-    {"toggle-hook", 0x045e, 0x0852, 0x0112, kJlabToggleHook, sizeof(kJlabToggleHook),
+    {"toggle-hook", 0x045e, 0x0852, 0x0112, s_abJlabToggleHook, sizeof(s_abJlabToggleHook),
      "JLab JH5003 firmware (Realtek RTL8763 SDK), github.com/wolaite2024/jlab-jh5003-earphone "
      "src/sample/rws/app_hid_descriptor.h"},
 };
 
-const VirtualPhoneModel* const kModelList[] = {&kModels[0], &kModels[1], &kModels[2]};
+const VirtualPhoneModel* const s_apModelList[] = {&s_aModels[0], &s_aModels[1], &s_aModels[2]};
 
-static_assert(sizeof(kModelList) / sizeof(kModelList[0]) == sizeof(kModels) / sizeof(kModels[0]),
+static_assert(sizeof(s_apModelList) / sizeof(s_apModelList[0]) == sizeof(s_aModels) / sizeof(s_aModels[0]),
               "every model is listed");
 
 } // namespace
@@ -111,15 +111,15 @@ static_assert(sizeof(kModelList) / sizeof(kModelList[0]) == sizeof(kModels) / si
 const VirtualPhoneModel* const* VirtualPhoneModels(int* pnCount)
 {
     if (pnCount != nullptr)
-        *pnCount = static_cast<int>(sizeof(kModelList) / sizeof(kModelList[0]));
-    return kModelList;
+        *pnCount = static_cast<int>(sizeof(s_apModelList) / sizeof(s_apModelList[0]));
+    return s_apModelList;
 }
 
 const VirtualPhoneModel* FindVirtualPhoneModel(const char* pszName)
 {
     if (pszName == nullptr)
         return nullptr;
-    for (const VirtualPhoneModel* pModel : kModelList)
+    for (const VirtualPhoneModel* pModel : s_apModelList)
         if (strcmp(pModel->pszName, pszName) == 0)
             return pModel;
     return nullptr;

@@ -55,10 +55,10 @@ void CEventLog::Clear()
     ::LeaveCriticalSection(&m_cs);
 }
 
-bool CEventLog::CameOnOneOtherThread(DWORD callerThreadId)
+BOOL CEventLog::CameOnOneOtherThread(DWORD callerThreadId)
 {
     ::EnterCriticalSection(&m_cs);
-    bool bOne = !m_threads.empty();
+    BOOL bOne = !m_threads.empty();
     for (DWORD id : m_threads)
         bOne = bOne && id == m_threads[0] && id != callerThreadId;
     ::LeaveCriticalSection(&m_cs);

@@ -27,7 +27,7 @@ public:
     std::vector<QvEvent> Events();
     size_t Count();
     void Clear();
-    bool CameOnOneOtherThread(DWORD callerThreadId);
+    BOOL CameOnOneOtherThread(DWORD callerThreadId);
 
 private:
     CRITICAL_SECTION m_cs;
@@ -40,7 +40,7 @@ private:
 class CHidEdition {
 public:
     static CHidEdition& Get();
-    bool Loaded() const { return m_pfn != nullptr; }
+    BOOL Loaded() const { return m_pfn != nullptr; }
     int Open(CEventLog* pLog) { return m_pfn(0, &CEventLog::Callback, pLog, 0, 0, 0); }
     int Close() { return m_pfn(0xFFFF, nullptr, nullptr, 0, 0, 0); }
     int Command(DWORD code) { return m_pfn(code, nullptr, nullptr, 0, 0, 0); }

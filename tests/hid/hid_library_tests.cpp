@@ -93,14 +93,14 @@ Report KeypadKey(int index)
 const Report HEADSET_IDLE = {0x02, 0x00, 0x00};
 const Report TOGGLE_IDLE = {0x0B, 0x00};
 
-bool Send(const Report& report)
+BOOL Send(const Report& report)
 {
     return VirtualPhoneSendInput(report.data(), static_cast<DWORD>(report.size())) != FALSE;
 }
 
 std::vector<Report> TakeOutputs()
 {
-    static BYTE reports[64][kVirtualPhoneMaxReport];
+    static BYTE reports[64][VIRTUAL_PHONE_MAX_REPORT];
     DWORD sizes[64];
     int count = VirtualPhoneTakeOutputs(reports, sizes, 64);
     std::vector<Report> taken;

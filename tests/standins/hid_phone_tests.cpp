@@ -19,13 +19,13 @@ extern "C" {
 
 namespace {
 
-const USHORT kTelephonyPage = 0x0B;
-const USHORT kLedPage = 0x08;
-const USAGE kHookSwitch = 0x20;
-const USAGE kPhoneKey5 = 0xB5;
-const USAGE kRingLamp = 0x18;
-const USAGE kHoldLamp = 0x20;
-const DWORD kWaitMs = 10000;
+const USHORT TELEPHONY_PAGE = 0x0B;
+const USHORT LED_PAGE = 0x08;
+const USAGE HOOK_SWITCH_USAGE = 0x20;
+const USAGE PHONE_KEY5_USAGE = 0xB5;
+const USAGE RING_LAMP_USAGE = 0x18;
+const USAGE HOLD_LAMP_USAGE = 0x20;
+const DWORD WAIT_MS = 10000;
 
 typedef std::vector<BYTE> Report;
 
@@ -44,11 +44,11 @@ public:
             ::CloseHandle(m_hDevice);
     }
 
-    bool Open()
+    BOOL Open()
     {
         wchar_t path[MAX_PATH];
-        if (!VirtualPhoneFindCollection(kTelephonyPage, path, MAX_PATH))
-            return false;
+        if (!VirtualPhoneFindCollection(TELEPHONY_PAGE, path, MAX_PATH))
+            return FALSE;
         m_hDevice = ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         return m_hDevice != INVALID_HANDLE_VALUE && ::HidD_GetPreparsedData(m_hDevice, &m_pData) &&
@@ -124,12 +124,12 @@ public:
         ::CloseHandle(m_overlapped.hEvent);
     }
 
-    bool StartRead(DWORD cb)
+    BOOL StartRead(DWORD cb)
     {
         m_buffer.assign(cb, 0);
         return Started(::ReadFile(m_hDevice, m_buffer.data(), cb, nullptr, &m_overlapped));
     }
-    bool StartWrite(const Report& report)
+    BOOL StartWrite(const Report& report)
     {
         m_buffer = report;
         return Started(::WriteFile(m_hDevice, m_buffer.data(), static_cast<DWORD>(m_buffer.size()), nullptr,
@@ -137,24 +137,24 @@ public:
     }
 
     // Whether it ended within the time; then its result and error.
-    bool Wait(DWORD ms)
+    BOOL Wait(DWORD ms)
     {
         if (::WaitForSingleObject(m_overlapped.hEvent, ms) != WAIT_OBJECT_0)
-            return false;
+            return FALSE;
         DWORD cb = 0;
         m_bSucceeded = ::GetOverlappedResult(m_hDevice, &m_overlapped, &cb, FALSE) != FALSE;
-        m_error = m_bSucceeded ? 0 : ::GetLastError();
+        m_dwError = m_bSucceeded ? 0 : ::GetLastError();
         m_buffer.resize(m_bSucceeded ? cb : 0);
-        m_bDone = true;
-        return true;
+        m_bDone = TRUE;
+        return TRUE;
     }
 
-    bool Succeeded() const { return m_bSucceeded; }
-    DWORD Error() const { return m_error; }
+    BOOL Succeeded() const { return m_bSucceeded; }
+    DWORD Error() const { return m_dwError; }
     const Report& Data() const { return m_buffer; }
 
 private:
-    bool Started(BOOL bResult)
+    BOOL Started(BOOL bResult)
     {
         m_bStarted = bResult || ::GetLastError() == ERROR_IO_PENDING;
         return m_bStarted;
@@ -163,15 +163,15 @@ private:
     HANDLE m_hDevice;
     OVERLAPPED m_overlapped = {};
     Report m_buffer;
-    bool m_bStarted = false;
-    bool m_bDone = false;
-    bool m_bSucceeded = false;
-    DWORD m_error = 0;
+    BOOL m_bStarted = FALSE;
+    BOOL m_bDone = FALSE;
+    BOOL m_bSucceeded = FALSE;
+    DWORD m_dwError = 0;
 };
 
 std::vector<Report> TakeOutputs()
 {
-    static BYTE reports[16][kVirtualPhoneMaxReport];
+    static BYTE reports[16][VIRTUAL_PHONE_MAX_REPORT];
     DWORD sizes[16];
     int count = VirtualPhoneTakeOutputs(reports, sizes, 16);
     std::vector<Report> taken;
@@ -182,10 +182,10 @@ std::vector<Report> TakeOutputs()
 
 // ReadFile hands back InputReportByteLength bytes, whatever the report's own
 // length: what was sent, then zeros.
-bool ReadBackAs(const Report& sent, const Report& read)
+BOOL ReadBackAs(const Report& sent, const Report& read)
 {
     if (read.size() < sent.size() || !std::equal(sent.begin(), sent.end(), read.begin()))
-        return false;
+        return FALSE;
     return std::all_of(read.begin() + sent.size(), read.end(), [](BYTE b) { return b == 0; });
 }
 
@@ -198,8 +198,8 @@ protected:
         m_pModel = FindVirtualPhoneModel(pszModel);
         ASSERT_NE(nullptr, m_pModel) << pszModel;
         ASSERT_TRUE(VirtualPhonePlug(m_pModel)) << pszModel;
-        m_collection.reset(new Collection);
-        ASSERT_TRUE(m_collection->Open()) << pszModel;
+        m_pCollection.reset(new Collection);
+        ASSERT_TRUE(m_pCollection->Open()) << pszModel;
         EXPECT_TRUE(TakeOutputs().empty()) << "a new device has received nothing";
     }
 
@@ -207,16 +207,16 @@ protected:
     // waiting, as the HID edition's reading thread would.
     Report SendAndRead(const Report& report)
     {
-        PendingIo read(m_collection->Handle());
-        if (!read.StartRead(m_collection->Caps().InputReportByteLength) ||
-            !VirtualPhoneSendInput(report.data(), static_cast<DWORD>(report.size())) || !read.Wait(kWaitMs) ||
+        PendingIo read(m_pCollection->Handle());
+        if (!read.StartRead(m_pCollection->Caps().InputReportByteLength) ||
+            !VirtualPhoneSendInput(report.data(), static_cast<DWORD>(report.size())) || !read.Wait(WAIT_MS) ||
             !read.Succeeded())
             return Report();
         return read.Data();
     }
 
     const VirtualPhoneModel* m_pModel = nullptr;
-    std::unique_ptr<Collection> m_collection;
+    std::unique_ptr<Collection> m_pCollection;
 };
 
 // Each model shows, through Wine's parser, what its descriptor is kept for.
@@ -228,25 +228,25 @@ TEST_F(VirtualPhoneTest, EachModelAppearsOnTheTelephonyPageWithItsTraits)
     for (int i = 0; i < count; ++i) {
         SCOPED_TRACE(ppModels[i]->pszName);
         Plug(ppModels[i]->pszName);
-        EXPECT_EQ(kTelephonyPage, m_collection->Caps().UsagePage);
+        EXPECT_EQ(TELEPHONY_PAGE, m_pCollection->Caps().UsagePage);
         HIDD_ATTRIBUTES attributes = {};
         attributes.Size = sizeof(attributes);
-        ASSERT_TRUE(::HidD_GetAttributes(m_collection->Handle(), &attributes));
+        ASSERT_TRUE(::HidD_GetAttributes(m_pCollection->Handle(), &attributes));
         EXPECT_EQ(ppModels[i]->wVendorId, attributes.VendorID);
         EXPECT_EQ(ppModels[i]->wProductId, attributes.ProductID);
         EXPECT_EQ(ppModels[i]->wVersion, attributes.VersionNumber);
         wchar_t product[64] = {};
-        ASSERT_TRUE(::HidD_GetProductString(m_collection->Handle(), product, sizeof(product)));
+        ASSERT_TRUE(::HidD_GetProductString(m_pCollection->Handle(), product, sizeof(product)));
         wchar_t expected[64] = {};
         ::MultiByteToWideChar(CP_UTF8, 0, ppModels[i]->pszName, -1, expected, 64);
         EXPECT_STREQ(expected, product);
 
-        HIDP_BUTTON_CAPS hook = m_collection->InputCaps(kTelephonyPage, kHookSwitch);
+        HIDP_BUTTON_CAPS hook = m_pCollection->InputCaps(TELEPHONY_PAGE, HOOK_SWITCH_USAGE);
         EXPECT_NE(0xFF, hook.ReportID) << "no hook switch";
         EXPECT_NE(0, hook.ReportID) << "every model numbers its reports";
         // A toggle reports each press; the others report the hook's state.
         EXPECT_EQ(strcmp(ppModels[i]->pszName, "toggle-hook") != 0, hook.IsAbsolute != FALSE);
-        bool bKeyPad = m_collection->InputCaps(kTelephonyPage, kPhoneKey5).ReportID != 0xFF;
+        BOOL bKeyPad = m_pCollection->InputCaps(TELEPHONY_PAGE, PHONE_KEY5_USAGE).ReportID != 0xFF;
         EXPECT_EQ(strcmp(ppModels[i]->pszName, "keypad") == 0, bKeyPad);
         ASSERT_TRUE(VirtualPhoneUnplug());
     }
@@ -256,120 +256,120 @@ TEST_F(VirtualPhoneTest, InputReportsSentAreReadBackAndParsed)
 {
     Plug("headset-ids");
     // Report 2: Phone Mute, Hook Switch, Flash, Button 1 from bit 0.
-    const Report kOffHook = {0x02, 0x02, 0x00};
-    EXPECT_TRUE(ReadBackAs(kOffHook, SendAndRead(kOffHook)));
-    EXPECT_EQ(std::vector<USAGE>{kHookSwitch}, m_collection->UsagesOn(SendAndRead(kOffHook), kTelephonyPage));
-    EXPECT_TRUE(m_collection->UsagesOn(SendAndRead({0x02, 0x00, 0x00}), kTelephonyPage).empty());
+    const Report OFF_HOOK_REPORT = {0x02, 0x02, 0x00};
+    EXPECT_TRUE(ReadBackAs(OFF_HOOK_REPORT, SendAndRead(OFF_HOOK_REPORT)));
+    EXPECT_EQ(std::vector<USAGE>{HOOK_SWITCH_USAGE}, m_pCollection->UsagesOn(SendAndRead(OFF_HOOK_REPORT), TELEPHONY_PAGE));
+    EXPECT_TRUE(m_pCollection->UsagesOn(SendAndRead({0x02, 0x00, 0x00}), TELEPHONY_PAGE).empty());
     ASSERT_TRUE(VirtualPhoneUnplug());
 
     // A key of the key pad, laid out by hid.dll itself: an array's place in
     // its report is the parser's to say.
     Plug("keypad");
-    Report key5 = m_collection->Build(HidP_Input, kTelephonyPage, kPhoneKey5);
+    Report key5 = m_pCollection->Build(HidP_Input, TELEPHONY_PAGE, PHONE_KEY5_USAGE);
     ASSERT_FALSE(key5.empty());
     Report read = SendAndRead(key5);
     EXPECT_EQ(key5, read);
-    std::vector<USAGE> usages = m_collection->UsagesOn(read, kTelephonyPage);
-    EXPECT_NE(usages.end(), std::find(usages.begin(), usages.end(), kPhoneKey5));
+    std::vector<USAGE> usages = m_pCollection->UsagesOn(read, TELEPHONY_PAGE);
+    EXPECT_NE(usages.end(), std::find(usages.begin(), usages.end(), PHONE_KEY5_USAGE));
 }
 
 TEST_F(VirtualPhoneTest, AReadWaitsForInputAndInputWaitsForARead)
 {
     Plug("toggle-hook");
-    PendingIo read(m_collection->Handle());
-    ASSERT_TRUE(read.StartRead(m_collection->Caps().InputReportByteLength));
+    PendingIo read(m_pCollection->Handle());
+    ASSERT_TRUE(read.StartRead(m_pCollection->Caps().InputReportByteLength));
     EXPECT_FALSE(read.Wait(300)) << "a read completed with nothing sent";
-    const Report kPress = {0x0B, 0x01};
-    ASSERT_TRUE(VirtualPhoneSendInput(kPress.data(), static_cast<DWORD>(kPress.size())));
-    ASSERT_TRUE(read.Wait(kWaitMs));
-    EXPECT_TRUE(ReadBackAs(kPress, read.Data()));
+    const Report PRESS_REPORT = {0x0B, 0x01};
+    ASSERT_TRUE(VirtualPhoneSendInput(PRESS_REPORT.data(), static_cast<DWORD>(PRESS_REPORT.size())));
+    ASSERT_TRUE(read.Wait(WAIT_MS));
+    EXPECT_TRUE(ReadBackAs(PRESS_REPORT, read.Data()));
 
     // Sent with no read waiting: the next read gets them, in order.
-    const Report kRelease = {0x0B, 0x00};
-    ASSERT_TRUE(VirtualPhoneSendInput(kPress.data(), static_cast<DWORD>(kPress.size())));
-    ASSERT_TRUE(VirtualPhoneSendInput(kRelease.data(), static_cast<DWORD>(kRelease.size())));
-    PendingIo first(m_collection->Handle());
-    ASSERT_TRUE(first.StartRead(m_collection->Caps().InputReportByteLength));
-    ASSERT_TRUE(first.Wait(kWaitMs));
-    EXPECT_TRUE(ReadBackAs(kPress, first.Data()));
-    PendingIo second(m_collection->Handle());
-    ASSERT_TRUE(second.StartRead(m_collection->Caps().InputReportByteLength));
-    ASSERT_TRUE(second.Wait(kWaitMs));
-    EXPECT_TRUE(ReadBackAs(kRelease, second.Data()));
+    const Report RELEASE_REPORT = {0x0B, 0x00};
+    ASSERT_TRUE(VirtualPhoneSendInput(PRESS_REPORT.data(), static_cast<DWORD>(PRESS_REPORT.size())));
+    ASSERT_TRUE(VirtualPhoneSendInput(RELEASE_REPORT.data(), static_cast<DWORD>(RELEASE_REPORT.size())));
+    PendingIo first(m_pCollection->Handle());
+    ASSERT_TRUE(first.StartRead(m_pCollection->Caps().InputReportByteLength));
+    ASSERT_TRUE(first.Wait(WAIT_MS));
+    EXPECT_TRUE(ReadBackAs(PRESS_REPORT, first.Data()));
+    PendingIo second(m_pCollection->Handle());
+    ASSERT_TRUE(second.StartRead(m_pCollection->Caps().InputReportByteLength));
+    ASSERT_TRUE(second.Wait(WAIT_MS));
+    EXPECT_TRUE(ReadBackAs(RELEASE_REPORT, second.Data()));
 }
 
 TEST_F(VirtualPhoneTest, OutputReportsWrittenAndSetAreRecordedInOrder)
 {
     Plug("keypad");
     // Report 2: Off-Hook, Mute, Ring, Hold, Microphone from bit 0, then the Ringer.
-    Report ring = m_collection->Build(HidP_Output, kLedPage, kRingLamp);
-    Report hold = m_collection->Build(HidP_Output, kLedPage, kHoldLamp);
-    PendingIo write(m_collection->Handle());
+    Report ring = m_pCollection->Build(HidP_Output, LED_PAGE, RING_LAMP_USAGE);
+    Report hold = m_pCollection->Build(HidP_Output, LED_PAGE, HOLD_LAMP_USAGE);
+    PendingIo write(m_pCollection->Handle());
     ASSERT_TRUE(write.StartWrite(ring));
-    ASSERT_TRUE(write.Wait(kWaitMs));
+    ASSERT_TRUE(write.Wait(WAIT_MS));
     EXPECT_TRUE(write.Succeeded()) << write.Error();
-    EXPECT_TRUE(::HidD_SetOutputReport(m_collection->Handle(), hold.data(), static_cast<ULONG>(hold.size())));
+    EXPECT_TRUE(::HidD_SetOutputReport(m_pCollection->Handle(), hold.data(), static_cast<ULONG>(hold.size())));
     EXPECT_EQ((std::vector<Report>{{0x02, 0x04, 0x00}, {0x02, 0x08, 0x00}}), TakeOutputs());
     EXPECT_TRUE(TakeOutputs().empty()) << "what was taken is forgotten";
     ASSERT_TRUE(VirtualPhoneUnplug());
 
     // Each lamp in a report of its own.
     Plug("headset-ids");
-    ring = m_collection->Build(HidP_Output, kLedPage, kRingLamp);
-    hold = m_collection->Build(HidP_Output, kLedPage, kHoldLamp);
-    EXPECT_TRUE(::HidD_SetOutputReport(m_collection->Handle(), ring.data(), static_cast<ULONG>(ring.size())));
-    EXPECT_TRUE(::HidD_SetOutputReport(m_collection->Handle(), hold.data(), static_cast<ULONG>(hold.size())));
+    ring = m_pCollection->Build(HidP_Output, LED_PAGE, RING_LAMP_USAGE);
+    hold = m_pCollection->Build(HidP_Output, LED_PAGE, HOLD_LAMP_USAGE);
+    EXPECT_TRUE(::HidD_SetOutputReport(m_pCollection->Handle(), ring.data(), static_cast<ULONG>(ring.size())));
+    EXPECT_TRUE(::HidD_SetOutputReport(m_pCollection->Handle(), hold.data(), static_cast<ULONG>(hold.size())));
     EXPECT_EQ((std::vector<Report>{{0x18, 0x01}, {0x20, 0x01}}), TakeOutputs());
 }
 
 TEST_F(VirtualPhoneTest, UnplugFailsAPendingReadAndPluggingAgainWorks)
 {
     Plug("headset-ids");
-    PendingIo read(m_collection->Handle());
-    ASSERT_TRUE(read.StartRead(m_collection->Caps().InputReportByteLength));
+    PendingIo read(m_pCollection->Handle());
+    ASSERT_TRUE(read.StartRead(m_pCollection->Caps().InputReportByteLength));
     ASSERT_TRUE(VirtualPhoneUnplug());
-    ASSERT_TRUE(read.Wait(kWaitMs)) << "the read was left hanging";
+    ASSERT_TRUE(read.Wait(WAIT_MS)) << "the read was left hanging";
     EXPECT_FALSE(read.Succeeded());
     EXPECT_NE(0u, read.Error());
     wchar_t path[MAX_PATH];
-    EXPECT_FALSE(VirtualPhoneFindCollection(kTelephonyPage, path, MAX_PATH));
-    const Report kOffHook = {0x02, 0x02, 0x00};
-    EXPECT_FALSE(VirtualPhoneSendInput(kOffHook.data(), static_cast<DWORD>(kOffHook.size())));
-    BYTE reports[1][kVirtualPhoneMaxReport];
+    EXPECT_FALSE(VirtualPhoneFindCollection(TELEPHONY_PAGE, path, MAX_PATH));
+    const Report OFF_HOOK_REPORT = {0x02, 0x02, 0x00};
+    EXPECT_FALSE(VirtualPhoneSendInput(OFF_HOOK_REPORT.data(), static_cast<DWORD>(OFF_HOOK_REPORT.size())));
+    BYTE reports[1][VIRTUAL_PHONE_MAX_REPORT];
     DWORD sizes[1];
     EXPECT_EQ(-1, VirtualPhoneTakeOutputs(reports, sizes, 1)) << "no device, nothing to take";
 
     Plug("headset-ids");
-    EXPECT_TRUE(ReadBackAs(kOffHook, SendAndRead(kOffHook)));
+    EXPECT_TRUE(ReadBackAs(OFF_HOOK_REPORT, SendAndRead(OFF_HOOK_REPORT)));
 }
 
 TEST_F(VirtualPhoneTest, ADeviceThatStopsAnsweringHoldsWritesUntilItAnswersOrGoes)
 {
     Plug("keypad");
-    Report ring = m_collection->Build(HidP_Output, kLedPage, kRingLamp);
+    Report ring = m_pCollection->Build(HidP_Output, LED_PAGE, RING_LAMP_USAGE);
     ASSERT_TRUE(VirtualPhoneSetAnswering(FALSE));
-    PendingIo held(m_collection->Handle());
+    PendingIo held(m_pCollection->Handle());
     ASSERT_TRUE(held.StartWrite(ring));
     EXPECT_FALSE(held.Wait(500)) << "a write to a silent device completed";
     EXPECT_TRUE(TakeOutputs().empty());
     ASSERT_TRUE(VirtualPhoneSetAnswering(TRUE));
-    ASSERT_TRUE(held.Wait(kWaitMs));
+    ASSERT_TRUE(held.Wait(WAIT_MS));
     EXPECT_TRUE(held.Succeeded()) << held.Error();
     EXPECT_EQ(std::vector<Report>{Report({0x02, 0x04, 0x00})}, TakeOutputs());
 
     ASSERT_TRUE(VirtualPhoneSetAnswering(FALSE));
-    PendingIo lost(m_collection->Handle());
+    PendingIo lost(m_pCollection->Handle());
     ASSERT_TRUE(lost.StartWrite(ring));
     EXPECT_FALSE(lost.Wait(300));
     ASSERT_TRUE(VirtualPhoneUnplug());
-    ASSERT_TRUE(lost.Wait(kWaitMs)) << "a held write outlived the device";
+    ASSERT_TRUE(lost.Wait(WAIT_MS)) << "a held write outlived the device";
     EXPECT_FALSE(lost.Succeeded());
 }
 
 TEST_F(VirtualPhoneTest, RefusesWhatItCannotCarry)
 {
     Plug("toggle-hook");
-    BYTE tooLong[kVirtualPhoneMaxReport + 1] = {0x0B};
+    BYTE tooLong[VIRTUAL_PHONE_MAX_REPORT + 1] = {0x0B};
     EXPECT_FALSE(VirtualPhoneSendInput(tooLong, sizeof(tooLong)));
     EXPECT_FALSE(VirtualPhoneSendInput(tooLong, 0));
     EXPECT_FALSE(VirtualPhoneSendInput(nullptr, 3));
@@ -388,12 +388,12 @@ TEST(DescriptorOrderTest, PutsTheTelephonyCollectionFirstAndKeepsEveryByte)
     const VirtualPhoneModel* pModel = FindVirtualPhoneModel("keypad");
     ASSERT_NE(nullptr, pModel);
     BYTE reordered[1024];
-    DWORD cb = PutCollectionFirst(pModel->pDescriptor, pModel->cbDescriptor, kTelephonyPage, reordered);
+    DWORD cb = PutCollectionFirst(pModel->pDescriptor, pModel->cbDescriptor, TELEPHONY_PAGE, reordered);
     ASSERT_EQ(pModel->cbDescriptor, cb);
     // Consumer (35 bytes), telephony, vendor become telephony, consumer, vendor.
     const BYTE* pOriginal = pModel->pDescriptor;
-    const BYTE kVendorStart[] = {0x06, 0x00, 0xff, 0x09, 0x01, 0xa1, 0x01};
-    const BYTE* pVendor = std::search(pOriginal, pOriginal + cb, kVendorStart, kVendorStart + sizeof(kVendorStart));
+    static const BYTE s_abVendorStart[] = {0x06, 0x00, 0xff, 0x09, 0x01, 0xa1, 0x01};
+    const BYTE* pVendor = std::search(pOriginal, pOriginal + cb, s_abVendorStart, s_abVendorStart + sizeof(s_abVendorStart));
     ASSERT_NE(pOriginal + cb, pVendor);
     Report expected(pOriginal + 35, pVendor);
     expected.insert(expected.end(), pOriginal, pOriginal + 35);
@@ -403,12 +403,12 @@ TEST(DescriptorOrderTest, PutsTheTelephonyCollectionFirstAndKeepsEveryByte)
 
     // Already first: unchanged. Not whole: refused.
     const VirtualPhoneModel* pToggle = FindVirtualPhoneModel("toggle-hook");
-    ASSERT_EQ(pToggle->cbDescriptor, PutCollectionFirst(pToggle->pDescriptor, pToggle->cbDescriptor, kTelephonyPage,
+    ASSERT_EQ(pToggle->cbDescriptor, PutCollectionFirst(pToggle->pDescriptor, pToggle->cbDescriptor, TELEPHONY_PAGE,
                                                         reordered));
     EXPECT_EQ(0, memcmp(reordered, pToggle->pDescriptor, pToggle->cbDescriptor));
-    EXPECT_EQ(0u, PutCollectionFirst(pToggle->pDescriptor, pToggle->cbDescriptor - 1, kTelephonyPage, reordered));
-    const BYTE kLongItemCut[] = {0x05, 0x0B, 0xFE, 0x10};
-    EXPECT_EQ(0u, PutCollectionFirst(kLongItemCut, sizeof(kLongItemCut), kTelephonyPage, reordered));
+    EXPECT_EQ(0u, PutCollectionFirst(pToggle->pDescriptor, pToggle->cbDescriptor - 1, TELEPHONY_PAGE, reordered));
+    static const BYTE s_abLongItemCut[] = {0x05, 0x0B, 0xFE, 0x10};
+    EXPECT_EQ(0u, PutCollectionFirst(s_abLongItemCut, sizeof(s_abLongItemCut), TELEPHONY_PAGE, reordered));
 }
 
 } // namespace
