@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "standins/hid_phone/virtual_phone_ioctl.h"
 
 // A device model: a real telephony device's report descriptor and attributes,
@@ -25,6 +27,8 @@ BOOL VirtualPhonePlug(const VirtualPhoneModel* pModel);
 BOOL VirtualPhoneUnplug();
 BOOL VirtualPhoneSendInput(const BYTE* pReport, DWORD cb);
 int VirtualPhoneTakeOutputs(BYTE aReports[][VIRTUAL_PHONE_MAX_REPORT], DWORD aSizes[], int nMax);
+// The same as a list, every one received since the last call: none when no device is plugged.
+std::vector<std::vector<BYTE>> VirtualPhoneTakeOutputList();
 BOOL VirtualPhoneSetAnswering(BOOL bAnswering);
 
 // The device path of the plugged device's collection on the given usage page

@@ -148,6 +148,21 @@ int VirtualPhoneTakeOutputs(BYTE aReports[][VIRTUAL_PHONE_MAX_REPORT], DWORD aSi
     return nTaken;
 }
 
+std::vector<std::vector<BYTE>> VirtualPhoneTakeOutputList()
+{
+    const int BATCH_REPORTS = 16;
+    BYTE aReports[BATCH_REPORTS][VIRTUAL_PHONE_MAX_REPORT];
+    DWORD aSizes[BATCH_REPORTS];
+    std::vector<std::vector<BYTE>> taken;
+    int nGot;
+    do {
+        nGot = VirtualPhoneTakeOutputs(aReports, aSizes, BATCH_REPORTS);
+        for (int i = 0; i < nGot; ++i)
+            taken.emplace_back(aReports[i], aReports[i] + aSizes[i]);
+    } while (nGot == BATCH_REPORTS);
+    return taken;
+}
+
 BOOL VirtualPhoneSetAnswering(BOOL bAnswering)
 {
     ULONG value = bAnswering ? 1 : 0;

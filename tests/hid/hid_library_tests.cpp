@@ -98,17 +98,6 @@ BOOL Send(const Report& report)
     return VirtualPhoneSendInput(report.data(), static_cast<DWORD>(report.size())) != FALSE;
 }
 
-std::vector<Report> TakeOutputs()
-{
-    static BYTE reports[64][VIRTUAL_PHONE_MAX_REPORT];
-    DWORD sizes[64];
-    int count = VirtualPhoneTakeOutputs(reports, sizes, 64);
-    std::vector<Report> taken;
-    for (int i = 0; i < count; ++i)
-        taken.emplace_back(reports[i], reports[i] + sizes[i]);
-    return taken;
-}
-
 // The lamps lit once the reports are applied in order to a device whose
 // lamps were as in lit.
 template <size_t N>
@@ -155,7 +144,7 @@ protected:
         ASSERT_NE(nullptr, pModel) << pszModel;
         ASSERT_TRUE(VirtualPhonePlug(pModel)) << pszModel;
         ASSERT_NE(0, m_edition.OpenWithin(&m_log, 10000)) << pszModel << " was not opened";
-        TakeOutputs();
+        VirtualPhoneTakeOutputList();
     }
 
     // Sends each step's report, and checks that all of them together gave
@@ -285,7 +274,7 @@ void CheckLamps(CHidEdition& edition, const Lamp (&lamps)[N], const std::set<std
     std::set<std::string> lit;
     for (const Expected& state : states) {
         EXPECT_EQ(1, edition.Command(state.code)) << std::hex << state.code;
-        lit = ApplyOutputs(lit, lamps, TakeOutputs());
+        lit = ApplyOutputs(lit, lamps, VirtualPhoneTakeOutputList());
         EXPECT_EQ(state.lit, lit) << std::hex << state.code;
     }
 }
@@ -304,16 +293,16 @@ TEST_F(HidEditionTest, LampsForEachPhoneState)
         CheckLamps(m_edition, KEYPAD_LAMPS, {"Ring", "Ringer"});
         // Closing puts out what the library lit, and only then.
         ASSERT_EQ(1, m_edition.Command(0x1004));
-        TakeOutputs();
+        VirtualPhoneTakeOutputList();
         m_edition.Close();
-        EXPECT_EQ(std::set<std::string>{}, ApplyOutputs({"Ring", "Ringer"}, KEYPAD_LAMPS, TakeOutputs()));
+        EXPECT_EQ(std::set<std::string>{}, ApplyOutputs({"Ring", "Ringer"}, KEYPAD_LAMPS, VirtualPhoneTakeOutputList()));
     }
     {
         SCOPED_TRACE("toggle-hook");
         PlugAndOpen("toggle-hook");
         CheckLamps(m_edition, TOGGLE_LAMPS, {"Ring"});
         m_edition.Close();
-        EXPECT_TRUE(TakeOutputs().empty()) << "a close after idle wrote again";
+        EXPECT_TRUE(VirtualPhoneTakeOutputList().empty()) << "a close after idle wrote again";
     }
 }
 

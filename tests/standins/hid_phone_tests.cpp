@@ -169,17 +169,6 @@ private:
     DWORD m_dwError = 0;
 };
 
-std::vector<Report> TakeOutputs()
-{
-    static BYTE reports[16][VIRTUAL_PHONE_MAX_REPORT];
-    DWORD sizes[16];
-    int count = VirtualPhoneTakeOutputs(reports, sizes, 16);
-    std::vector<Report> taken;
-    for (int i = 0; i < count; ++i)
-        taken.emplace_back(reports[i], reports[i] + sizes[i]);
-    return taken;
-}
-
 // ReadFile hands back InputReportByteLength bytes, whatever the report's own
 // length: what was sent, then zeros.
 BOOL ReadBackAs(const Report& sent, const Report& read)
@@ -200,7 +189,7 @@ protected:
         ASSERT_TRUE(VirtualPhonePlug(m_pModel)) << pszModel;
         m_pCollection.reset(new Collection);
         ASSERT_TRUE(m_pCollection->Open()) << pszModel;
-        EXPECT_TRUE(TakeOutputs().empty()) << "a new device has received nothing";
+        EXPECT_TRUE(VirtualPhoneTakeOutputList().empty()) << "a new device has received nothing";
     }
 
     // Sends the report and reads it back through a read that was already
@@ -309,8 +298,8 @@ TEST_F(VirtualPhoneTest, OutputReportsWrittenAndSetAreRecordedInOrder)
     ASSERT_TRUE(write.Wait(WAIT_MS));
     EXPECT_TRUE(write.Succeeded()) << write.Error();
     EXPECT_TRUE(::HidD_SetOutputReport(m_pCollection->Handle(), hold.data(), static_cast<ULONG>(hold.size())));
-    EXPECT_EQ((std::vector<Report>{{0x02, 0x04, 0x00}, {0x02, 0x08, 0x00}}), TakeOutputs());
-    EXPECT_TRUE(TakeOutputs().empty()) << "what was taken is forgotten";
+    EXPECT_EQ((std::vector<Report>{{0x02, 0x04, 0x00}, {0x02, 0x08, 0x00}}), VirtualPhoneTakeOutputList());
+    EXPECT_TRUE(VirtualPhoneTakeOutputList().empty()) << "what was taken is forgotten";
     ASSERT_TRUE(VirtualPhoneUnplug());
 
     // Each lamp in a report of its own.
@@ -319,7 +308,7 @@ TEST_F(VirtualPhoneTest, OutputReportsWrittenAndSetAreRecordedInOrder)
     hold = m_pCollection->Build(HidP_Output, LED_PAGE, HOLD_LAMP_USAGE);
     EXPECT_TRUE(::HidD_SetOutputReport(m_pCollection->Handle(), ring.data(), static_cast<ULONG>(ring.size())));
     EXPECT_TRUE(::HidD_SetOutputReport(m_pCollection->Handle(), hold.data(), static_cast<ULONG>(hold.size())));
-    EXPECT_EQ((std::vector<Report>{{0x18, 0x01}, {0x20, 0x01}}), TakeOutputs());
+    EXPECT_EQ((std::vector<Report>{{0x18, 0x01}, {0x20, 0x01}}), VirtualPhoneTakeOutputList());
 }
 
 TEST_F(VirtualPhoneTest, UnplugFailsAPendingReadAndPluggingAgainWorks)
@@ -351,11 +340,11 @@ TEST_F(VirtualPhoneTest, ADeviceThatStopsAnsweringHoldsWritesUntilItAnswersOrGoe
     PendingIo held(m_pCollection->Handle());
     ASSERT_TRUE(held.StartWrite(ring));
     EXPECT_FALSE(held.Wait(500)) << "a write to a silent device completed";
-    EXPECT_TRUE(TakeOutputs().empty());
+    EXPECT_TRUE(VirtualPhoneTakeOutputList().empty());
     ASSERT_TRUE(VirtualPhoneSetAnswering(TRUE));
     ASSERT_TRUE(held.Wait(WAIT_MS));
     EXPECT_TRUE(held.Succeeded()) << held.Error();
-    EXPECT_EQ(std::vector<Report>{Report({0x02, 0x04, 0x00})}, TakeOutputs());
+    EXPECT_EQ(std::vector<Report>{Report({0x02, 0x04, 0x00})}, VirtualPhoneTakeOutputList());
 
     ASSERT_TRUE(VirtualPhoneSetAnswering(FALSE));
     PendingIo lost(m_pCollection->Handle());
