@@ -52,7 +52,7 @@ const PhoneStateCommand s_phoneStates[] = {
 // attached, activating a window waits for its thread. Windows calls a window
 // hung only after five seconds, so one that does not answer at once is left
 // alone as well.
-bool Answers(HWND hWnd)
+BOOL Answers(HWND hWnd)
 {
     DWORD_PTR dwIgnored = 0;
     return !::IsHungAppWindow(hWnd) &&

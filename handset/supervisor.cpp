@@ -10,14 +10,14 @@ namespace {
 // class and title compared, as it does, without regard to case. The title is
 // the one Windows keeps for the window, read without a message to it, so that
 // a hung softphone holds nothing up whichever process owns it.
-bool IsSoftphoneWindow(HWND hWnd)
+BOOL IsSoftphoneWindow(HWND hWnd)
 {
     static const WCHAR szPhoneTitle[] = L"" SOFTPHONE_TITLE;
     // One character more than either name: a longer one, cut short, differs.
     char szClass[sizeof SOFTPHONE_CLASS + 1] = "";
     WCHAR szTitle[ARRAYSIZE(szPhoneTitle) + 1] = L"";
     if (!::IsWindow(hWnd) || ::GetClassNameA(hWnd, szClass, ARRAYSIZE(szClass)) == 0)
-        return false;
+        return FALSE;
     ::InternalGetWindowText(hWnd, szTitle, ARRAYSIZE(szTitle));
     return ::lstrcmpiA(szClass, SOFTPHONE_CLASS) == 0 && ::lstrcmpiW(szTitle, szPhoneTitle) == 0;
 }
