@@ -29,7 +29,7 @@ def main(bin_dir, hid_library, out_dir):
     with WineDesktop([program, bin_dir], out_dir, prefix=os.path.join(out_dir, "wineprefix")) as desk:
         print(f"demo: a Wine desktop on display {desk.env['DISPLAY']}", flush=True)
         step("the USB phone's panel opens, the phone unplugged; Tandivorex starts with the HID edition")
-        desk.start("hid-panel.exe", "keypad")
+        desk.start("hid-panel.exe", "desk-phone")
         desk.wait_control(HID_PANEL, PANEL_STATUS, "Unplugged")
         tandivorex = desk.start("Tandivorex.exe")
         desk.wait_tray(NO_HANDSET, keep_as="1-no-handset")

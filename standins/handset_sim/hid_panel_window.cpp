@@ -12,7 +12,7 @@ namespace {
 const char HID_PANEL_CLASS[] = "TandivorexHidPanel";
 const char HID_PANEL_TITLE[] = "Virtual USB phone";
 
-const int CLIENT_WIDTH = 300;
+const int CLIENT_WIDTH = 340; // room for "Plugged in: " and the longest model name
 const int CLIENT_HEIGHT = 400;
 const int MARGIN = 12;
 const int GAP = 6;

@@ -1,6 +1,7 @@
-// The devices the virtual phone can play: report descriptors of real USB
-// telephony devices, byte for byte as published, each with where it came from
-// (one captured from a device, two from the firmware sources that make them).
+// The devices the virtual phone can play: report descriptors of USB telephony
+// devices, each with where it came from: three real ones byte for byte as
+// published (one captured from a device, two from the firmware sources that
+// make them), and one made up from a fourth, marked as such.
 // Nothing here is tidied: the quirks of real firmware are what the HID edition
 // has to cope with.
 #include "standins/hid_phone/virtual_phone.h"
@@ -89,6 +90,38 @@ const BYTE s_abJlabToggleHook[] = {
     0x95, 0x06, 0x91, 0x22, 0x75, 0x01, 0x95, 0x02, 0x91, 0x01, 0xC0,
 };
 
+// Made up, the one model that is not a real device's: the descriptor of a
+// video-conference camera's USB gadget (ValueHD's "HD Camera", RB10/RB20
+// family), whose hook switch reports its state beside a key pad, as published
+// in https://github.com/Parzival-v4/usb-device-kb, file
+// code/ucam/soc/rk3588/families/RB10_RB20/gadget_vhd/function/f_hid_consumer.c
+// (commit 8155567743eec0057f23f7748cba48b181e1b747, report_desc[]), with two
+// changes marked below: the Telephony Key Pad array is 8 bits wide and starts
+// on a byte, where that firmware has 4 bits from bit 6. Wine's hid.dll reads
+// an array as whole bytes from the byte it starts in (get_usage in
+// dlls/hid/hidp.c), so under Wine the real layout (the Anker's above too)
+// reads a lifted hook as Phone Key 0; Windows reads it as sent. This model is
+// what lets the demo answer a call by lifting the handset under Wine. Its ids
+// are made up too.
+const BYTE s_abDeskPhone[] = {
+    0x05, 0x0B, 0x09, 0x05, 0xA1, 0x01, 0x85, 0x02, 0x05, 0x0B, 0x15, 0x00,
+    0x25, 0x01, 0x09, 0x20, 0x09, 0x97, 0x75, 0x01, 0x95, 0x02, 0x81, 0x22,
+    0x09, 0x2F, 0x09, 0x21, 0x09, 0x70, 0x09, 0x50, 0x75, 0x01, 0x95, 0x04,
+    0x81, 0x06,
+    0x75, 0x01, 0x95, 0x02, 0x81, 0x01, // changed: two bits of padding, so the key pad starts on a byte
+    0x09, 0x06, 0xA1, 0x02, 0x19, 0xB0, 0x29, 0xBB, 0x15, 0x00,
+    0x25, 0x0C, 0x75, 0x08, 0x95, 0x01, 0x81, 0x40, 0xC0, // changed: 8 bits, not 4
+    0x09, 0x07, 0x15, 0x00, 0x25, 0x01, 0x05, 0x09, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02,
+    0x75, 0x01, 0x95, 0x07, 0x81, 0x01, // changed: 7 bits of padding, not 5
+    0x05, 0x08, 0x15, 0x00, 0x25, 0x01, 0x09,
+    0x17, 0x09, 0x09, 0x09, 0x18, 0x09, 0x20, 0x09, 0x21, 0x75, 0x01, 0x95,
+    0x05, 0x91, 0x22, 0x05, 0x0B, 0x15, 0x00, 0x25, 0x01, 0x09, 0x9E, 0x75,
+    0x01, 0x95, 0x01, 0x91, 0x22, 0x75, 0x01, 0x95, 0x0A, 0x91, 0x01, 0xC0,
+    0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01, 0x05, 0x0C, 0x15, 0x00,
+    0x25, 0x01, 0x09, 0xEA, 0x09, 0xE9, 0x09, 0xE2, 0x75, 0x01, 0x95, 0x03,
+    0x81, 0x02, 0x75, 0x01, 0x95, 0x0D, 0x81, 0x01, 0xC0,
+};
+
 const VirtualPhoneModel s_aModels[] = {
     {"headset-ids", 0x0a12, 0x4007, 0x0100, s_abQualcommAdkHeadset, sizeof(s_abQualcommAdkHeadset),
      "Qualcomm ADK default USB headset descriptor, github.com/yangjianwei12/yang "
@@ -99,9 +132,13 @@ const VirtualPhoneModel s_aModels[] = {
     {"toggle-hook", 0x045e, 0x0852, 0x0112, s_abJlabToggleHook, sizeof(s_abJlabToggleHook),
      "JLab JH5003 firmware (Realtek RTL8763 SDK), github.com/wolaite2024/jlab-jh5003-earphone "
      "src/sample/rws/app_hid_descriptor.h"},
+    {"desk-phone", 0xF055, 0x0B01, 0x0100, s_abDeskPhone, sizeof(s_abDeskPhone),
+     "made up: the ValueHD HD Camera (RB10/RB20) gadget's descriptor, github.com/Parzival-v4/usb-device-kb "
+     "code/ucam/soc/rk3588/families/RB10_RB20/gadget_vhd/function/f_hid_consumer.c, its key pad made 8 bits "
+     "on a byte for Wine's hid.dll"},
 };
 
-const VirtualPhoneModel* const s_apModelList[] = {&s_aModels[0], &s_aModels[1], &s_aModels[2]};
+const VirtualPhoneModel* const s_apModelList[] = {&s_aModels[0], &s_aModels[1], &s_aModels[2], &s_aModels[3]};
 
 static_assert(sizeof(s_apModelList) / sizeof(s_apModelList[0]) == sizeof(s_aModels) / sizeof(s_aModels[0]),
               "every model is listed");

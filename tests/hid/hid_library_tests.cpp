@@ -59,8 +59,13 @@ const Lamp TOGGLE_LAMPS[] = {{0x0B, 1, 0, "Off-Hook"}, {0x0B, 1, 1, "Mute"},    
 // The key pad's array sits where hid.dll's parser puts it: Wine's counts the
 // bits of this device's constant fields differently from the descriptor's
 // plain reading, so its reports are built through the plugged collection.
-Report KeypadReport(USAGE key)
+Report KeypadReport(USAGE key, BOOL bHookLifted = FALSE)
 {
+    std::vector<USAGE> usages;
+    if (bHookLifted)
+        usages.push_back(0x20);
+    if (key != 0)
+        usages.push_back(key);
     Report report;
     wchar_t path[MAX_PATH];
     if (!VirtualPhoneFindCollection(0x0B, path, MAX_PATH))
@@ -72,10 +77,10 @@ Report KeypadReport(USAGE key)
         && ::HidP_GetCaps(pData, &caps) == HIDP_STATUS_SUCCESS) {
         report.assign(caps.InputReportByteLength, 0);
         PCHAR pBytes = reinterpret_cast<PCHAR>(report.data());
-        ULONG n = 1;
+        ULONG n = static_cast<ULONG>(usages.size());
         if (::HidP_InitializeReportForID(HidP_Input, 2, pData, pBytes, caps.InputReportByteLength) != HIDP_STATUS_SUCCESS
-            || (key != 0
-                && ::HidP_SetUsages(HidP_Input, 0x0B, 0, &key, &n, pData, pBytes, caps.InputReportByteLength)
+            || (n != 0
+                && ::HidP_SetUsages(HidP_Input, 0x0B, 0, usages.data(), &n, pData, pBytes, caps.InputReportByteLength)
                     != HIDP_STATUS_SUCCESS))
             report.clear();
     }
@@ -86,9 +91,9 @@ Report KeypadReport(USAGE key)
     return report;
 }
 
-Report KeypadKey(int index)
+Report KeypadKey(int index, BOOL bHookLifted = FALSE)
 {
-    return KeypadReport(static_cast<USAGE>(0xB0 + index));
+    return KeypadReport(static_cast<USAGE>(0xB0 + index), bHookLifted);
 }
 const Report HEADSET_IDLE = {0x02, 0x00, 0x00};
 const Report TOGGLE_IDLE = {0x0B, 0x00};
@@ -241,6 +246,21 @@ TEST_F(HidEditionTest, AbsoluteHookSwitchInAHeadsetWithReportIds)
     // Lifting the hook while the phone rings answers, once.
     ASSERT_EQ(1, m_edition.Command(0x1004));
     Play({{hook, {OFF_HOOK, ENTER}}, {HEADSET_IDLE, {ON_HOOK}}, {hook, {OFF_HOOK}}, {HEADSET_IDLE, {ON_HOOK}}});
+}
+
+// The call the demo plays: a number on the key pad, then the handset lifted
+// while it rings, in the report that also carries the key pad's array.
+TEST_F(HidEditionTest, KeyPadAndAbsoluteHookSwitchInOneReport)
+{
+    PlugAndOpen("desk-phone");
+    const Report idle = KeypadReport(0), lifted = KeypadReport(0, TRUE);
+    ASSERT_FALSE(idle.empty());
+    ASSERT_NE(idle, lifted) << "hid.dll found no hook switch to set";
+    Play({{KeypadKey(5), {{QV_EVENT_KEY, QV_KEY_0 + 5}}}, {idle, {}}, {KeypadKey(0), {{QV_EVENT_KEY, QV_KEY_0}}},
+          {idle, {}}, {lifted, {OFF_HOOK}}, {KeypadKey(7, TRUE), {{QV_EVENT_KEY, QV_KEY_0 + 7}}},
+          {lifted, {}}, {idle, {ON_HOOK}}});
+    ASSERT_EQ(1, m_edition.Command(0x1004));
+    Play({{lifted, {OFF_HOOK, ENTER}}, {idle, {ON_HOOK}}});
 }
 
 TEST_F(HidEditionTest, ToggleHookSwitchAndRedial)
