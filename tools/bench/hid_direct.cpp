@@ -5,14 +5,8 @@
 // device and the same parser, without the library's thread, the program's
 // queue and its bridge in between.
 #include "app/outside_interface.h"
+#include "hid/hid_api.h"
 #include "standins/hid_phone/virtual_phone.h"
-
-#include <windows.h>
-// mingw's hid.dll headers leave out the C linkage.
-extern "C" {
-#include <hidsdi.h>
-#include <hidpi.h>
-}
 
 #include <cstdio>
 
