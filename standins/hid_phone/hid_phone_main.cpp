@@ -20,6 +20,10 @@ const char USAGE_TEXT[] =
     "  plug MODEL       plug in a device of that model (one at a time)\n"
     "  unplug           pull it out; pending reads fail\n"
     "  input HEX        send an input report, report id first (00 when the model has none)\n"
+    "  keys COUNT INTERVAL_MS DOWN UP\n"
+    "                   press a key COUNT times, INTERVAL_MS apart: report DOWN, then UP\n"
+    "                   half an interval later; prints when each DOWN went to the device\n"
+    "                   ('MS sent', QueryPerformanceCounter in ms, as the softphone logs)\n"
     "  outputs          print, oldest first, the output reports it received since the last call\n"
     "  mute | answer    stop answering requests (writes stay pending), or answer again\n"
     "Exit status: 0 done, 1 no device or it refused, 2 bad command line.\n";
@@ -65,6 +69,59 @@ int ListModels()
     return 0;
 }
 
+double NowMs()
+{
+    LARGE_INTEGER count, frequency;
+    ::QueryPerformanceCounter(&count);
+    ::QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+BOOL ParseCount(const char* psz, int nMax, int* pValue)
+{
+    char* end = nullptr;
+    long value = strtol(psz, &end, 10);
+    if (*psz == 0 || *end != 0 || value < 1 || value > nMax)
+        return FALSE;
+    *pValue = static_cast<int>(value);
+    return TRUE;
+}
+
+void SleepUntil(double atMs)
+{
+    double left = atMs - NowMs();
+    if (left > 0)
+        ::Sleep(static_cast<DWORD>(left));
+}
+
+// One process and one handle for all the keys: each report goes out at its
+// time, with nothing to start or look up just before it.
+int PressKeys(int count, int intervalMs, const BYTE* pDown, DWORD cbDown, const BYTE* pUp, DWORD cbUp)
+{
+    HANDLE hControl = VirtualPhoneOpenControl();
+    if (hControl == INVALID_HANDLE_VALUE) {
+        fprintf(stderr, "hid-phone: no device is plugged\n");
+        return EXIT_FAILED;
+    }
+    int failed = 0;
+    double next = NowMs();
+    for (int i = 0; i < count; ++i) {
+        SleepUntil(next);
+        double sent = NowMs();
+        if (VirtualPhoneSendInputOn(hControl, pDown, cbDown))
+            printf("%.3f sent\n", sent);
+        else
+            ++failed;
+        SleepUntil(sent + intervalMs / 2.0);
+        if (!VirtualPhoneSendInputOn(hControl, pUp, cbUp))
+            ++failed;
+        next = sent + intervalMs;
+    }
+    ::CloseHandle(hControl);
+    fflush(stdout);
+    return failed == 0 ? 0 : EXIT_FAILED;
+}
+
 int PrintOutputs()
 {
     const int MAX_REPORTS = 64;
@@ -93,7 +150,7 @@ int main(int argc, char** argv)
         return 0;
     }
     BOOL bOneArgument = strcmp(pszCommand, "plug") == 0 || strcmp(pszCommand, "input") == 0;
-    if (argc != (bOneArgument ? 3 : 2))
+    if (strcmp(pszCommand, "keys") != 0 && argc != (bOneArgument ? 3 : 2))
         return UsageError(bOneArgument ? "one argument expected after " : "no argument expected after ",
                           pszCommand);
     if (strcmp(pszCommand, "install") == 0)
@@ -114,6 +171,19 @@ int main(int argc, char** argv)
         if (!ParseHex(argv[2], report, &cb))
             return UsageError("not a report of 1 to 64 hex bytes: ", argv[2]);
         return Run(VirtualPhoneSendInput(report, cb));
+    }
+    if (strcmp(pszCommand, "keys") == 0) {
+        if (argc != 6)
+            return UsageError("four arguments expected after ", pszCommand);
+        const int MAX_KEYS = 100000, MAX_INTERVAL_MS = 60000;
+        int count = 0, intervalMs = 0;
+        BYTE down[VIRTUAL_PHONE_MAX_REPORT], up[VIRTUAL_PHONE_MAX_REPORT];
+        DWORD cbDown = 0, cbUp = 0;
+        if (!ParseCount(argv[2], MAX_KEYS, &count) || !ParseCount(argv[3], MAX_INTERVAL_MS, &intervalMs))
+            return UsageError("keys wants a count and an interval in ms, each from 1", "");
+        if (!ParseHex(argv[4], down, &cbDown) || !ParseHex(argv[5], up, &cbUp))
+            return UsageError("keys wants two reports of 1 to 64 hex bytes", "");
+        return PressKeys(count, intervalMs, down, cbDown, up, cbUp);
     }
     if (strcmp(pszCommand, "outputs") == 0)
         return PrintOutputs();

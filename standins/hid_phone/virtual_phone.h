@@ -26,6 +26,11 @@ BOOL VirtualPhoneInstallDriver();
 BOOL VirtualPhonePlug(const VirtualPhoneModel* pModel);
 BOOL VirtualPhoneUnplug();
 BOOL VirtualPhoneSendInput(const BYTE* pReport, DWORD cb);
+// A handle on the plugged device for many reports in a row, each sent without
+// looking for the device again (which takes longer than the report itself);
+// INVALID_HANDLE_VALUE if none is plugged. Closed with CloseHandle.
+HANDLE VirtualPhoneOpenControl();
+BOOL VirtualPhoneSendInputOn(HANDLE hControl, const BYTE* pReport, DWORD cb);
 int VirtualPhoneTakeOutputs(BYTE aReports[][VIRTUAL_PHONE_MAX_REPORT], DWORD aSizes[], int nMax);
 // The same as a list, every one received since the last call: none when no device is plugged.
 std::vector<std::vector<BYTE>> VirtualPhoneTakeOutputList();

@@ -116,11 +116,27 @@ BOOL VirtualPhoneFindCollection(USHORT usagePage, wchar_t* pszPath, DWORD cchPat
     return TRUE;
 }
 
+HANDLE VirtualPhoneOpenControl()
+{
+    return OpenCollection(0, nullptr, 0);
+}
+
+BOOL VirtualPhoneSendInputOn(HANDLE hControl, const BYTE* pReport, DWORD cb)
+{
+    if (hControl == INVALID_HANDLE_VALUE || pReport == nullptr || cb == 0 || cb > VIRTUAL_PHONE_MAX_REPORT)
+        return FALSE;
+    DWORD cbOut = 0;
+    return ::DeviceIoControl(hControl, IOCTL_VIRTUAL_PHONE_SEND_INPUT, const_cast<BYTE*>(pReport), cb, nullptr, 0,
+                             &cbOut, nullptr) != FALSE;
+}
+
 BOOL VirtualPhoneSendInput(const BYTE* pReport, DWORD cb)
 {
-    if (pReport == nullptr || cb == 0 || cb > VIRTUAL_PHONE_MAX_REPORT)
-        return FALSE;
-    return VirtualPhoneControl(IOCTL_VIRTUAL_PHONE_SEND_INPUT, pReport, cb, nullptr, 0, nullptr);
+    HANDLE hControl = VirtualPhoneOpenControl();
+    BOOL ok = VirtualPhoneSendInputOn(hControl, pReport, cb);
+    if (hControl != INVALID_HANDLE_VALUE)
+        ::CloseHandle(hControl);
+    return ok;
 }
 
 int VirtualPhoneTakeOutputs(BYTE aReports[][VIRTUAL_PHONE_MAX_REPORT], DWORD aSizes[], int nMax)

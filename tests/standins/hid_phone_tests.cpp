@@ -333,6 +333,32 @@ TEST_F(VirtualPhoneTest, UnplugFailsAPendingReadAndPluggingAgainWorks)
     EXPECT_TRUE(ReadBackAs(OFF_HOOK_REPORT, SendAndRead(OFF_HOOK_REPORT)));
 }
 
+// Many reports on one handle, as hid-phone keys sends them: in order while
+// the device is there, refused on the old handle once it has gone.
+TEST_F(VirtualPhoneTest, ReportsSentOnOneHandleArriveInOrderUntilUnplugged)
+{
+    Plug("toggle-hook");
+    HANDLE hControl = VirtualPhoneOpenControl();
+    ASSERT_NE(INVALID_HANDLE_VALUE, hControl);
+    const Report PRESS_REPORT = {0x0B, 0x01};
+    const Report RELEASE_REPORT = {0x0B, 0x00};
+    EXPECT_TRUE(VirtualPhoneSendInputOn(hControl, PRESS_REPORT.data(), static_cast<DWORD>(PRESS_REPORT.size())));
+    EXPECT_TRUE(VirtualPhoneSendInputOn(hControl, RELEASE_REPORT.data(), static_cast<DWORD>(RELEASE_REPORT.size())));
+    for (const Report& sent : {PRESS_REPORT, RELEASE_REPORT}) {
+        PendingIo read(m_pCollection->Handle());
+        ASSERT_TRUE(read.StartRead(m_pCollection->Caps().InputReportByteLength));
+        ASSERT_TRUE(read.Wait(WAIT_MS));
+        EXPECT_TRUE(ReadBackAs(sent, read.Data()));
+    }
+    EXPECT_FALSE(VirtualPhoneSendInputOn(hControl, PRESS_REPORT.data(), 0));
+    EXPECT_FALSE(VirtualPhoneSendInputOn(INVALID_HANDLE_VALUE, PRESS_REPORT.data(), 2));
+
+    ASSERT_TRUE(VirtualPhoneUnplug());
+    EXPECT_FALSE(VirtualPhoneSendInputOn(hControl, PRESS_REPORT.data(), static_cast<DWORD>(PRESS_REPORT.size())));
+    ::CloseHandle(hControl);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, VirtualPhoneOpenControl()) << "nothing is plugged";
+}
+
 TEST_F(VirtualPhoneTest, ADeviceThatStopsAnsweringHoldsWritesUntilItAnswersOrGoes)
 {
     Plug("keypad");

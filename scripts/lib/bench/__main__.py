@@ -64,7 +64,9 @@ def main(argv):
             bench = BuildBench(root, build, artifacts, counts, desk, say)
             bench.run()
             say("measured")
-        latencies = bench.handset.latencies if bench.handset else {}
+        latencies = {}
+        for turns in (bench.handset, bench.hid):
+            latencies.update(turns.latencies if turns else {})
         image, no_plot = report.plot(out, build, latencies)
         sections.append((title, report.table(build, bench), image, no_plot, bench.notes))
     report.write(out, quick, counts, sections, wine_version, load_before, started)

@@ -3,9 +3,9 @@ the bare anchor or the direct post, measured in the same run; a missed goal
 is marked in the report and never fails the run."""
 
 FULL = {"cpu_seconds": 60, "rounds": 10, "pairs": 50, "cycles": 200, "lifecycles": 10,
-        "phonestate_seconds": 5}
+        "phonestate_seconds": 5, "hid_rounds": 5, "hid_keys": 60}
 QUICK = {"cpu_seconds": 3, "rounds": 1, "pairs": 5, "cycles": 2, "lifecycles": 1,
-         "phonestate_seconds": 1}
+         "phonestate_seconds": 1, "hid_rounds": 1, "hid_keys": 10}
 COPIES = 10
 
 CPU_RATIO = 1.5
@@ -36,6 +36,8 @@ ROWS = [
     ("digit_p99", "event → `WM_KEYDOWN`, digit (type 11), p99", f"≤ {P99_RATIO}× direct"),
     ("ext_p50", "event → `WM_KEYDOWN`, extended key (type 4), p50", f"≤ {P50_RATIO}× direct"),
     ("ext_p99", "event → `WM_KEYDOWN`, extended key (type 4), p99", f"≤ {P99_RATIO}× direct"),
+    ("hid_p50", "HID edition: key pad report → `WM_KEYDOWN`, digit, p50", f"≤ {P50_RATIO}× bare HID reader"),
+    ("hid_p99", "HID edition: key pad report → `WM_KEYDOWN`, digit, p99", f"≤ {P99_RATIO}× bare HID reader"),
     ("hold", "key hold (up − down at the window), p99 of the error", f"{KEY_HOLD_MS} ± {HOLD_ERROR_MS} ms"),
     ("rss_keys", "working set (VmRSS), after the keys", "no growth"),
     ("anon_keys", "private bytes (RssAnon), after the keys", "no growth"),

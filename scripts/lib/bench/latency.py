@@ -18,19 +18,80 @@ KEYSET = (0, 256)
 MEASURED = {DIGIT[0]: ("digit", 0x35), EXTENDED[0]: ("ext", 0x27)}
 
 
-class Handset:
-    """The simulated handset, the program that has it and the softphone it
-    serves; the handset can be lent to the direct post and taken back."""
+def key_down_between(downs, vk, start, end):
+    """The first key down of vk that the softphone dequeued from start until end."""
+    return next((k for k in downs if start <= k["t"] < end and int(k["vk"], 16) == vk), None)
 
-    def __init__(self, desk, device_log, phone_log):
+
+class Turns:
+    """A device, the program that has it and the softphone it serves, which
+    the program and an anchor take in turns: while the anchor has it, the
+    program's process is paused, so that its tries to open the device again
+    neither take it back nor compete for the CPU."""
+
+    def __init__(self, desk, phone_log):
         self.desk = desk
-        self.device_log = SoftphoneLog(device_log)  # the same line format
         self.phone_log = phone_log
         self.pid = None  # the program's, once it runs
         self.paused = False
         self.latencies = {}  # (kind, side) -> [ms]
-        self.holds = []
         self.lost = {}  # side -> events that brought no key
+
+    def press_digit(self):
+        """Sends one digit from the device; whether it was sent."""
+        raise NotImplementedError
+
+    def keys_reach_softphone(self, timeout=10):
+        """Waits until a digit sent now reaches the softphone: whoever has the
+        device is connected end to end. The key is not counted."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            before = len(self.phone_log.keys())
+            if self.press_digit() and wait_for(lambda: len(self.phone_log.keys()) > before, 1.5):
+                # Its key up comes a hold later; the next event must find all quiet.
+                time.sleep(0.3)
+                return
+            time.sleep(0.3)
+        raise RuntimeError("keys from the device do not reach the softphone")
+
+    def pause(self):
+        os.kill(self.pid, signal.SIGSTOP)
+        self.paused = True
+
+    def resume(self):
+        if self.paused:
+            os.kill(self.pid, signal.SIGCONT)
+            self.paused = False
+
+    def start_anchor(self, name, ready, timeout):
+        """Starts an anchor and waits until it prints the word ready."""
+        proc = self.desk.start(name)
+        log = self.desk.processes[-1][1].name
+
+        def said(word):
+            with open(log, errors="replace") as f:
+                return word in f.read().split()
+
+        if not wait_for(lambda: said(ready) or proc.poll() is not None, timeout) or proc.poll() is not None:
+            raise RuntimeError(f"{name} did not say '{ready}': {self.desk.output(proc).strip()}")
+        return proc, said
+
+    def count(self, side, kind, start, down):
+        """One measured event: its latency, or one more lost."""
+        if down is None:
+            self.lost[side] = self.lost.get(side, 0) + 1
+        else:
+            self.latencies.setdefault((kind, side), []).append(down["t"] - start)
+
+
+class Handset(Turns):
+    """The simulated handset, lent to the direct post (bench-direct) and
+    taken back by unplugging it."""
+
+    def __init__(self, desk, device_log, phone_log):
+        super().__init__(desk, phone_log)
+        self.device_log = SoftphoneLog(device_log)  # the same line format
+        self.holds = []
         self.keys_sent = 0
 
     def forget(self):
@@ -41,18 +102,8 @@ class Handset:
         rc, _ = self.desk.run("handset-sim.exe", "event", str(event[0]), str(event[1]))
         return rc == 0
 
-    def keys_reach_softphone(self, timeout=10):
-        """Waits until a digit sent now reaches the softphone: whoever has the
-        handset is connected end to end. The key is not counted."""
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            before = len(self.phone_log.keys())
-            if self.press(DIGIT) and wait_for(lambda: len(self.phone_log.keys()) > before, 1.5):
-                # Its key up comes a hold later; the next event must find all quiet.
-                time.sleep(0.3)
-                return
-            time.sleep(0.3)
-        raise RuntimeError("keys from the handset do not reach the softphone")
+    def press_digit(self):
+        return self.press(DIGIT)
 
     def burst(self, probe, pairs, side):
         """Sends digit and extended key in turn, pairs times, and reads back when
@@ -71,34 +122,21 @@ class Handset:
             kind, vk = MEASURED[int(event["type"])]
             start = event["t"]
             end = sent[i + 1]["t"] if i + 1 < len(sent) else start + 1000
-            down = next((k for k in downs if start <= k["t"] < end and int(k["vk"], 16) == vk), None)
-            if down is None:
-                self.lost[side] = self.lost.get(side, 0) + 1
-                continue
-            self.latencies.setdefault((kind, side), []).append(down["t"] - start)
-            if side == "program":
+            down = key_down_between(downs, vk, start, end)
+            self.count(side, kind, start, down)
+            if down is not None and side == "program":
                 self.keys_sent += 1
                 up = next((k for k in ups if k["t"] > down["t"] and k["vk"] == down["vk"]), None)
                 if up is not None:
                     self.holds.append(up["t"] - down["t"])
 
     def lend_to_direct(self):
-        """Hands the handset over to the direct post. Unplugged, the program lets
-        it go; then it is paused, so that its tries to open the handset again,
-        once a second, neither take the handset back nor compete with it."""
+        """Hands the handset over to the direct post: unplugged, the program lets
+        it go, and is paused before it is plugged in again."""
         self.desk.sim("unplug")
         time.sleep(0.5)  # the program closes the lost handset
-        os.kill(self.pid, signal.SIGSTOP)
-        self.paused = True
-        proc = self.desk.start("bench-direct.exe")
-        log = self.desk.processes[-1][1].name
-
-        def said(word):
-            with open(log, errors="replace") as f:
-                return word in f.read().split()
-
-        if not wait_for(lambda: said("opening") or proc.poll() is not None, 10) or proc.poll() is not None:
-            raise RuntimeError("bench-direct did not start")
+        self.pause()
+        proc, said = self.start_anchor("bench-direct.exe", "opening", 10)
         self.desk.sim("plug")
         if not wait_for(lambda: said("open") or proc.poll() is not None, 12) or proc.poll() is not None:
             raise RuntimeError("bench-direct did not get the handset")
@@ -111,11 +149,6 @@ class Handset:
         self.resume()
         self.desk.sim("plug")
         self.keys_reach_softphone()  # the program has the handset again
-
-    def resume(self):
-        if self.paused:
-            os.kill(self.pid, signal.SIGCONT)
-            self.paused = False
 
     def round(self, probe, pairs):
         """One round: pairs of events by the program, then as many by the direct post."""

@@ -8,12 +8,14 @@ import time
 
 from scripts.lib.bench import goals
 from scripts.lib.bench.goals import COPIES
+from scripts.lib.bench.hid_latency import MODEL, HidPhone
 from scripts.lib.bench.latency import Handset, INTERVAL_MS
 from scripts.lib.bench.measure import CpuWindow, memory_kb, percentile, probe_fields
 from scripts.lib.desktop import wait_for
 
 NOT_SEEN = "n/a: under Wine 8, {} returns 0 for another process"
 ANCHORS = ("bench-bare.exe", "bench-bare-find.exe")
+HID_LIBRARY = os.path.join("..", "hid", "QVUSBTEL.dll")  # from the bin folder
 
 
 class BuildBench:
@@ -29,6 +31,7 @@ class BuildBench:
         self.notes = []
         self.not_run = None  # why this machine cannot run the build
         self.handset = None
+        self.hid = None
         self.anchor_pids = {}
         self.anchor_procs = []
         self.anchor_cpu = []  # (bare, with FindWindowA) of each window
@@ -68,6 +71,7 @@ class BuildBench:
             (self.cycles, ["rss_cycles", "anon_cycles"]),
             (self.memory_after_cycles, ["rss_cycles", "anon_cycles"]),
             (self.phone_states, ["phonestate"]),
+            (self.hid_latency, ["hid_p50", "hid_p99"]),
         ]
         self.set("handles", NOT_SEEN.format("GetProcessHandleCount"))
         self.set("gdi", NOT_SEEN.format("GetGuiResources"))
@@ -76,8 +80,12 @@ class BuildBench:
                 if not self.phase(work, keys):
                     break
         finally:
-            if self.handset is not None:
-                self.handset.resume()
+            self.resume_programs()
+
+    def resume_programs(self):
+        for turns in (self.handset, self.hid):
+            if turns is not None:
+                turns.resume()
 
     def phase(self, work, keys):
         try:
@@ -85,8 +93,7 @@ class BuildBench:
         except Exception as e:  # noqa: BLE001 - any failure is reported, never fatal
             why = str(e).strip().splitlines()[0] if str(e).strip() else type(e).__name__
             self.say(f"not measured ({why})")
-            if self.handset is not None:
-                self.handset.resume()
+            self.resume_programs()
             for key in keys:
                 self.failures.setdefault(key, why)
             # What follows a failed start or warm-up has nothing to measure.
@@ -162,30 +169,36 @@ class BuildBench:
                       f"{ended:.1f} in threads that ended meanwhile", ratio <= goals.CPU_RATIO)
         return total, ratio
 
-    def cpu_beside(self, key, library, what):
-        """A copy of the program with another QVUSBTEL.dll in its folder, as a
-        user's unpacked download has it; its CPU beside the anchors."""
+    def program_beside(self, key, library):
+        """Starts a copy of the program with another QVUSBTEL.dll in its folder,
+        as a user's unpacked download has it; its process id."""
         folder = os.path.join(self.out, key)
         os.makedirs(folder, exist_ok=True)
         shutil.copy(os.path.join(self.bin_dir, "Tandivorex.exe"), folder)
-        shutil.copy(library, folder)
+        shutil.copy(os.path.join(self.bin_dir, library), folder)
         self.desk.start(os.path.join(folder, "Tandivorex.exe"))
+        return self.program_pid()
+
+    def quit_program(self):
+        self.probe("quit")
+        wait_for(lambda: not self.desk.pids("Tandivorex.exe"), 10)
+
+    def cpu_beside(self, key, library, what):
+        """A copy of the program beside another library: its CPU beside the anchors."""
         try:
-            pid = self.program_pid()
+            pid = self.program_beside(key, library)
             time.sleep(3)  # past its start, into its steady state
             return self.cpu_state(key, pid, what)[1]
         finally:
-            self.probe("quit")
-            wait_for(lambda: not self.desk.pids("Tandivorex.exe"), 10)
+            self.quit_program()
 
     def cpu_refusing(self):
-        self.refusing_ratio = self.cpu_beside("cpu_refusing", os.path.join(self.bin_dir, "refusing", "QVUSBTEL.dll"),
+        self.refusing_ratio = self.cpu_beside("cpu_refusing", os.path.join("refusing", "QVUSBTEL.dll"),
                                               "handset absent, refusing library")
 
     def cpu_hid_absent(self):
         # No virtual phone is plugged: the HID edition watches for one.
-        self.cpu_beside("cpu_hid_absent", os.path.join(self.bin_dir, "..", "hid", "QVUSBTEL.dll"),
-                        "no USB phone, HID edition")
+        self.cpu_beside("cpu_hid_absent", HID_LIBRARY, "no USB phone, HID edition")
 
     def program_pid(self):
         found = wait_for(lambda: self.desk.pids("Tandivorex.exe"), 10)
@@ -249,27 +262,33 @@ class BuildBench:
         for r in range(rounds):
             self.handset.round(self.probe, pairs)
             self.say(f"  round {r + 1} of {rounds} done")
-        latencies = self.handset.latencies
         for kind in ("digit", "ext"):
-            program = latencies.get((kind, "program"), [])
-            direct = latencies.get((kind, "direct"), [])
-            for q, limit in ((50, goals.P50_RATIO), (99, goals.P99_RATIO)):
-                key = f"{kind}_p{q}"
-                if not program or not direct:
-                    self.failures[key] = "no key reached the softphone"
-                    continue
-                mine, theirs = percentile(program, q), percentile(direct, q)
-                self.set(key, f"{mine:.3f} ms against {theirs:.3f} ms direct: {mine / theirs:.2f}× "
-                              f"({len(program)} + {len(direct)} events)", mine / theirs <= limit)
+            self.latency_rows(self.handset, kind, "direct")
         holds = self.handset.holds
         if holds:
             worst = percentile([abs(h - goals.KEY_HOLD_MS) for h in holds], 99)
             self.set("hold", f"{worst:.2f} ms (holds {min(holds):.1f}–{max(holds):.1f} ms, "
                              f"{len(holds)} keys)", worst <= goals.HOLD_ERROR_MS)
-        for side, count in self.handset.lost.items():
+        self.note_lost(self.handset, "Events")
+
+    def latency_rows(self, turns, kind, anchor):
+        """The p50 and p99 rows of one kind of key, as ratios to the anchor's."""
+        program = turns.latencies.get((kind, "program"), [])
+        direct = turns.latencies.get((kind, "direct"), [])
+        for q, limit in ((50, goals.P50_RATIO), (99, goals.P99_RATIO)):
+            key = f"{kind}_p{q}"
+            if not program or not direct:
+                self.failures[key] = "no key reached the softphone"
+                continue
+            mine, theirs = percentile(program, q), percentile(direct, q)
+            self.set(key, f"{mine:.3f} ms against {theirs:.3f} ms {anchor}: {mine / theirs:.2f}× "
+                          f"({len(program)} + {len(direct)} events)", mine / theirs <= limit)
+
+    def note_lost(self, turns, what):
+        for side, count in turns.lost.items():
             if count:
-                self.notes.append(f"Events sent for the {side} side that brought no key to the "
-                                  f"softphone before the next event went out: {count}.")
+                self.notes.append(f"{what} sent for the {side} side that brought no key to the "
+                                  f"softphone before the next one went out: {count}.")
 
     def memory_growth(self, after, what):
         """The working set and private bytes against the warm-up's."""
@@ -300,3 +319,35 @@ class BuildBench:
         wrong = int(got["wrong"])
         self.set("phonestate", f"{rate:,.0f} per second ({got['messages']} sent, "
                                f"{wrong} answered wrong)", wrong == 0)
+
+    # The HID edition's keys -----------------------------------------------------
+
+    def hid_latency(self):
+        """The HID edition's copy of the program and the bare HID reader take
+        the virtual USB phone in turns, serving the softphone already running."""
+        if self.handset is None:
+            raise RuntimeError("no softphone is running")
+        rounds, keys = self.counts["hid_rounds"], self.counts["hid_keys"]
+        self.say(f"HID latency: {rounds} round(s) of {keys} keys by the HID edition, then as many "
+                 f"by the bare HID reader, {INTERVAL_MS} ms apart")
+        # One copy of the program runs at a time: the stand-in edition's makes way.
+        self.quit_program()
+        self.hid = HidPhone(self.desk, self.handset.phone_log)
+        self.hid.phone("install")
+        try:
+            self.hid.pid = self.program_beside("hid_latency", HID_LIBRARY)
+            self.hid.phone("plug", MODEL)
+            self.hid.keys_reach_softphone()
+            # The first of everything, in each process, is not what is measured.
+            self.hid.round(2)
+            self.hid.latencies, self.hid.lost = {}, {}
+            for r in range(rounds):
+                self.hid.round(keys)
+                self.say(f"  round {r + 1} of {rounds} done")
+        finally:
+            self.resume_programs()
+            self.desk.run("hid-phone.exe", "unplug")
+            if self.desk.pids("Tandivorex.exe"):
+                self.quit_program()
+        self.latency_rows(self.hid, "hid", "bare HID reader")
+        self.note_lost(self.hid, "Key pad reports")

@@ -9,6 +9,9 @@ from scripts.lib.bench import goals
 from scripts.lib.bench.measure import loadavg
 
 MET = {True: "yes", False: "**MISSED**", None: ""}
+# The latencies plotted: kind -> (panel title, anchor).
+KINDS = {"digit": ("digit (event 11)", "direct post"), "ext": ("extended key (event 4)", "direct post"),
+         "hid": ("HID edition, key pad digit", "bare HID reader")}
 
 
 def table(build, bench):
@@ -32,10 +35,12 @@ def table(build, bench):
 
 
 def plot(out, build, latencies):
-    """The latency distributions, program against direct post, as a PNG;
+    """The latency distributions, program against its anchor, as a PNG;
     returns its file name, or why there is none."""
+    # The HID edition's panel where its keys were measured.
+    kinds = [k for k in KINDS if k != "hid" or latencies.get(("hid", "program"))]
     series = []
-    for kind in ("digit", "ext"):
+    for kind in kinds:
         for side in ("program", "direct"):
             values = sorted(latencies.get((kind, side), []))
             path = os.path.join(out, f"latency-{build}-{kind}-{side}.dat")
@@ -48,19 +53,20 @@ def plot(out, build, latencies):
     if not all(n for _, _, n in series):
         return None, "no latencies to plot"
     name = f"latency-{build}.png"
-    titles = {"digit": "digit (event 11)", "ext": "extended key (event 4)"}
     script = [
-        "set terminal pngcairo size 1100,440 font 'sans,10'",
+        f"set terminal pngcairo size {550 * len(kinds)},440 font 'sans,10'",
         f"set output '{os.path.join(out, name)}'",
-        f"set multiplot layout 1,2 title 'Handset event → WM\\_KEYDOWN dequeued in the softphone ({build})'",
+        f"set multiplot layout 1,{len(kinds)} "
+        f"title 'Handset event or HID report → WM\\_KEYDOWN dequeued in the softphone ({build})'",
         "set logscale x", "set grid", "set key bottom right", "set yrange [0:1]",
         "set xlabel 'latency, ms (log scale)'", "set ylabel 'fraction of events at most this late'",
     ]
-    for kind in ("digit", "ext"):
+    for kind in kinds:
         program, direct = [p for k, p, _ in series if k == kind]
-        script += [f"set title '{titles[kind]}'",
+        title, anchor = KINDS[kind]
+        script += [f"set title '{title}'",
                    f"plot '{program}' using 1:2 with steps lw 2 title 'Tandivorex', "
-                   f"'{direct}' using 1:2 with steps lw 2 title 'direct post'"]
+                   f"'{direct}' using 1:2 with steps lw 2 title '{anchor}'"]
     script.append("unset multiplot")
     try:
         subprocess.run(["gnuplot"], input="\n".join(script), text=True, check=True,
@@ -79,8 +85,9 @@ def write(out, quick, counts, sections, wine_version, load_before, started):
         f"{time.time() - started:.0f} s.", "",
         f"Counts: CPU over {counts['cpu_seconds']} s in each state; {counts['rounds']} round(s) of "
         f"{counts['pairs']} digits and {counts['pairs']} extended keys, by the program and by the "
-        f"direct post; {counts['lifecycles']} start(s) of each; {counts['cycles']} plug/unplug "
-        f"cycles; phone states for {counts['phonestate_seconds']} s.", "",
+        f"direct post; {counts['hid_rounds']} round(s) of {counts['hid_keys']} key pad digits by the "
+        f"HID edition and by the bare HID reader; {counts['lifecycles']} start(s) of each; "
+        f"{counts['cycles']} plug/unplug cycles; phone states for {counts['phonestate_seconds']} s.", "",
         "How each figure is taken, and what the anchors are: "
         "[docs/bench.md](../../docs/bench.md).", "",
     ]
@@ -90,7 +97,7 @@ def write(out, quick, counts, sections, wine_version, load_before, started):
     for title, text, image, no_plot, notes in sections:
         lines += [f"## {title}", "", text, ""]
         if image:
-            lines += [f"![Latency distributions, program against direct post]({image})", ""]
+            lines += [f"![Latency distributions, program against its anchors]({image})", ""]
         elif no_plot:
             lines += [f"No plot: {no_plot}.", ""]
         lines += [f"- {note}" for note in notes]
